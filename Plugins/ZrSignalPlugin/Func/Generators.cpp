@@ -1,0 +1,1 @@
+// Waveform generators (placeholder until the family lands).

@@ -1,0 +1,1 @@
+// Selection, scaling, random and global memory (placeholder until the family lands).

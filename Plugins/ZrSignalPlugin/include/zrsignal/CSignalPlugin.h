@@ -1,0 +1,61 @@
+// The signal plug-in object: hands a parser its catalogue of signal functions.
+#pragma once
+
+#include <vector>
+
+#include "zrparser/ZrCom.h"
+#include "zrparser/ZrParserPluginI.h"
+
+class ZrFunctionI;
+
+// {3B7E2A14-5C9D-4F60-8E21-7A4D6B0C9F31}
+inline constexpr zr::CLSID CLSID_SignalPlugin{0x3B7E2A14, 0x5C9D, 0x4F60, {0x8E, 0x21, 0x7A, 0x4D, 0x6B, 0x0C, 0x9F, 0x31}};
+// {A5F04C2E-91B3-4D7A-B6E8-3C1F2D9E7B42}
+inline constexpr zr::IID IID_ISignalPlugin{0xA5F04C2E, 0x91B3, 0x4D7A, {0xB6, 0xE8, 0x3C, 0x1F, 0x2D, 0x9E, 0x7B, 0x42}};
+// {D2C8B6A0-4E7F-4B1D-9C35-8F6A1E0D5C73}
+inline constexpr zr::GUID LIBID_ZrSignalPluginLib{0xD2C8B6A0, 0x4E7F, 0x4B1D, {0x9C, 0x35, 0x8F, 0x6A, 0x1E, 0x0D, 0x5C, 0x73}};
+// {7E4D1B93-2A6C-4E85-A0F7-5B3C9D8E2F14}
+inline constexpr zr::GUID APPID_ZrSignalPlugin{0x7E4D1B93, 0x2A6C, 0x4E85, {0xA0, 0xF7, 0x5B, 0x3C, 0x9D, 0x8E, 0x2F, 0x14}};
+
+// The plug-in's own late-bound interface; it has no operations of its own.
+class ISignalPlugin : public zr::IDispatch {
+protected:
+    ~ISignalPlugin() = default;
+};
+
+class CSignalPlugin final : public ISignalPlugin, public IZrParserPlugin, public zr::ISupportErrorInfo {
+public:
+    // Creates a stand-alone object and returns the requested interface (one reference).
+    static zr::HRESULT create(const zr::IID& iid, void** object);
+
+    // IUnknown
+    zr::HRESULT QueryInterface(const zr::IID& iid, void** object) override;
+    std::uint32_t AddRef() override;
+    std::uint32_t Release() override;
+
+    // IDispatch: not served; callers use the interface slots.
+    zr::HRESULT GetTypeInfoCount(unsigned* count) override;
+    zr::HRESULT GetTypeInfo(unsigned index, std::uint32_t locale, void** typeInfo) override;
+    zr::HRESULT GetIDsOfNames(const zr::IID& iid, wchar_t** names, unsigned nbNames, std::uint32_t locale,
+                              std::int32_t* ids) override;
+    zr::HRESULT Invoke(std::int32_t id, const zr::IID& iid, std::uint32_t locale, std::uint16_t flags, void* params,
+                       void* result, void* exceptionInfo, unsigned* argError) override;
+
+    // ISupportErrorInfo
+    zr::HRESULT InterfaceSupportsErrorInfo(const zr::IID& iid) override;
+
+    // IZrParserPlugin
+    zr::HRESULT getNbFuncs(int* count) override;
+    zr::HRESULT createFunc(int index, ZrFunctionI** func) override;
+    zr::HRESULT getNbOps(int* count) override;
+    zr::HRESULT createOp(int index, ZrOperatorI** op) override;
+    zr::HRESULT getParserVersion(zr::BSTR* version) override;
+    zr::HRESULT getInfoFile(zr::BSTR* fileName, zr::BSTR* second, int* flag) override;
+
+private:
+    CSignalPlugin();
+    ~CSignalPlugin();
+
+    std::vector<ZrFunctionI*> prototypes_;
+    zr::RefCount refs_;
+};
