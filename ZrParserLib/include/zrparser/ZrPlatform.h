@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
+#include <string>
 
 namespace zr {
 
@@ -53,5 +55,11 @@ int rand();
 using TickSource = std::uint64_t (*)();
 std::uint64_t tickCount();
 void setTickSource(TickSource source);
+
+// Upper case of every character, independent of the locale's case rules for ASCII letters.
+std::wstring toUpper(const std::wstring& text);
+
+// The decimal separator of the calling thread's locale, if it can be read.
+std::optional<wchar_t> localeDecimalPoint();
 
 } // namespace zr

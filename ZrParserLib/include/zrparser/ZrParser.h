@@ -1,0 +1,132 @@
+// The expression library's public object, and everything a host needs to include.
+#pragma once
+
+#include <string>
+
+#include "zrparser/ZrClassTable.h"
+#include "zrparser/ZrCompilerI.h"
+#include "zrparser/ZrException.h"
+#include "zrparser/ZrFunctionBase.h"
+#include "zrparser/ZrOperatorI.h"
+#include "zrparser/ZrParserItemI.h"
+#include "zrparser/ZrPlatform.h"
+#include "zrparser/ZrProgram.h"
+#include "zrparser/ZrRegistrarI.h"
+#include "zrparser/ZrVariableI.h"
+
+// Defines items, compiles one expression and evaluates it, typically once per frame.
+// A parser is used by one thread at a time.
+class ZrParser : public ZrRegistrarPublicI, public ZrCompilerPublicI {
+public:
+    // A variable bound to a double in memory (the host's, or its own).
+    class MemVariableEvaluator final : public ZrVariableI {
+    public:
+        MemVariableEvaluator(const wchar_t* name, double* valuePtr);
+        // A variable that owns its value, initially 0.
+        explicit MemVariableEvaluator(const wchar_t* name);
+
+        const wchar_t* getSymbol() const override { return name_.c_str(); }
+        const wchar_t* getHelpString() const override { return L""; }
+        const wchar_t* getDescription() const override { return L""; }
+        bool isConstant() const override { return false; }
+        double evaluate(unsigned, const double*) override { return *valuePtr_; }
+        // Reads the same storage as this object, which must outlive the copy.
+        ZrVariableI* spawn() const override;
+
+    private:
+        double* valuePtr_;
+        std::wstring name_;
+        double ownValue_ = 0.0;
+    };
+
+    // Makes variables that own their values, for automatic definition of unknown names.
+    class MemVariableFactory final : public ZrVariableFactoryI {
+    public:
+        ZrVariableI* create(const wchar_t* name) override;
+        ZrVariableFactoryI* spawn() const override;
+    };
+
+    // A parser with the default operators, functions and the constant "NaN".
+    ZrParser();
+    // A child parser over another parser's definitions: its registrar is spawned from
+    // `registrar` (linked to it or a full copy) and its compiler from `compiler`.
+    ZrParser(ZrCompilerI* compiler, ZrRegistrarI* registrar, bool linkToParent);
+    ZrParser(const ZrParser&) = delete;
+    ZrParser& operator=(const ZrParser&) = delete;
+    ~ZrParser() override;
+
+    // ---- definitions (passed on to the registrar) ----
+    void defineVar(ZrVariableI* var) override;
+    void redefineVar(ZrVariableI* var) override;
+    void undefineVar(const wchar_t* name) override;
+    void undefineAllVars() override;
+    ZrVariableI* getVar(const wchar_t* name) override;
+    ZrVariableI* getVarByIndex(unsigned index) override;
+    unsigned getNbDefinedVars() override;
+    void loadPlugin(const wchar_t* clsidText) override;
+    void defineConst(const wchar_t* name, double value) override;
+    unsigned getNbDefinedConsts() override;
+    void getConst(unsigned index, std::wstring& name, double& value) override;
+    void undefineConst(const wchar_t* name) override;
+    void defineFunc(ZrFunctionI* func) override;
+    unsigned getNbDefinedFuncs() override;
+    ZrFunctionI* getFunc(unsigned index) override;
+    void undefineFunc(ZrFunctionI* func) override;
+    void defineOp(ZrOperatorI* op) override;
+    unsigned getNbDefinedOps() override;
+    ZrOperatorI* getOp(unsigned index) override;
+    void undefineOp(ZrOperatorI* op) override;
+    void setSyntax(const ZrSyntax& syntax) override;
+    ZrSyntax getSyntax() override;
+
+    // ---- the parser's own operations ----
+    virtual void initFrom(ZrCompilerI* compiler, ZrRegistrarI* registrar, bool linkToParent);
+    virtual void copy(ZrParser& other, bool linkToParent);
+    // Runs the compiled program once. Allocates nothing and calls each step's item once.
+    virtual double evaluate();
+    virtual double evaluate(const wchar_t* expr);
+    virtual void evaluateBatch(unsigned nbEvals, double* results);
+    virtual bool isResultFinite();
+    virtual bool isResultNaN();
+    // Binds `name` to the double at `address`; the host may change it between evaluations.
+    virtual void defineVar(const wchar_t* name, double* address);
+    virtual void redefineVar(const wchar_t* name, double* address);
+    // factory null: variables that own their values.
+    virtual void enableAutoVarDefinition(bool enable, ZrVariableFactoryI* factory);
+    virtual void loadAllPlugins(const wchar_t* directory, const wchar_t* searchPattern);
+    virtual void defineMacro(const wchar_t* prototype, const wchar_t* macro, const wchar_t* description);
+    virtual void undefineFuncById(const wchar_t* id);
+    virtual void undefineFuncsBySymbol(const wchar_t* symbol);
+    virtual void undefineOpById(const wchar_t* id);
+    virtual void undefineOpsBySymbol(const wchar_t* symbol);
+    // Decimal point from the calling thread's locale; "," as decimal point makes ";" the separator.
+    virtual void useLocaleSettings();
+    virtual double getNaN();
+
+    // ---- compilation (passed on to the compiler) ----
+    bool isAutoVarDefinitionEnabled() override;
+    // Compiles `expr`; when it fails the parser is reset, so evaluate() gives NaN.
+    void compile(const wchar_t* expr) override;
+    bool isConstant() override;
+    unsigned getNbUsedVars() override;
+    std::wstring getUsedVar(unsigned index) override;
+    std::wstring getExpression() override;
+    void reset() override;
+
+    // Access for functions that compile sub-expressions of their own.
+    ZrCompilerI* getCompiler() { return compiler_; }
+    ZrRegistrarI* getRegistrar() { return registrar_; }
+
+private:
+    void refreshView();
+    void resetAndRefresh();
+    void defineDefaults();
+
+    ZrRegistrarI* registrar_ = nullptr;
+    ZrCompilerI* compiler_ = nullptr;
+    ZrProgram* program_ = nullptr;
+    ZrProgramItem* firstItem_ = nullptr;
+    ZrProgramItem* endItem_ = nullptr;
+    unsigned nbItems_ = 0;
+    double constantResult_ = 0.0;
+};

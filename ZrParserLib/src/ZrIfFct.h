@@ -1,0 +1,27 @@
+// The conditional function: its two branches are compiled into child parsers of their own and
+// only the chosen one runs.
+#pragma once
+
+#include "zrparser/ZrFctParamTokenizer.h"
+#include "zrparser/ZrFunctionBase.h"
+
+class ZrParser;
+
+class IfFct final : public ZrFunctionBase<IfFct, ZrFctParamTokenizer::ClientFctI> {
+public:
+    static const ZrFctInfo info;
+
+    ~IfFct() override;
+
+    // Constant while not compiled; afterwards only when both branches folded.
+    bool isConstant() const override;
+    bool hasSpawnedItems() override;
+    void onParams(std::vector<std::wstring> params, ZrCompilerI* compiler, ZrRegistrarI* registrar,
+                  unsigned pos) override;
+    // args[0] is the condition; a NaN condition takes the else branch.
+    double evaluate(unsigned nbArgs, const double* args) override;
+
+private:
+    ZrParser* thenParser_ = nullptr;
+    ZrParser* elseParser_ = nullptr;
+};
