@@ -3,6 +3,15 @@
 
 #include <new>
 
+#include "Func/BeatTempo.h"
+#include "Func/ChangeTimingRecording.h"
+#include "Func/Colour.h"
+#include "Func/Fades.h"
+#include "Func/Generators.h"
+#include "Func/LatchesAndCounters.h"
+#include "Func/Selection.h"
+#include "Func/ShapeMaths.h"
+#include "zrparser/ZrClassTable.h"
 #include "zrparser/ZrParserItemI.h"
 
 namespace {
@@ -17,7 +26,102 @@ ZrFunctionI* make()
 
 // The catalogue in its published order: index i here is createFunc(i).
 constexpr Factory catalogue[] = {
-    nullptr, // placeholder, replaced as families land
+    &make<TriggerFct>, // 4
+    &make<Distance3Fct>, // 5
+    &make<DistanceFct>, // 6
+    &make<ClockFct>, // 7
+    &make<TimeoutFct>, // 8
+    &make<DeltaFct>, // 9
+    &make<TimeoutOrActiveFct>, // 10
+    &make<OnChangeThresholdFct>, // 11
+    &make<OnChangeFct>, // 12
+    &make<BeatFct>, // 13
+    &make<OnBeatMultipleOffsetFct>, // 14
+    &make<OnBeatMultipleFct>, // 15
+    &make<OnBeatFct>, // 16
+    &make<RestrainFct>, // 17
+    &make<PingCounterWithResetFct>, // 18
+    &make<PingCounterFct>, // 19
+    &make<CounterWithDecrementAndResetFct>, // 20
+    &make<CounterWithDecrementFct>, // 21
+    &make<NoLoopCounterWithDecrementAndResetFct>, // 22
+    &make<NoLoopCounterWithDecrementFct>, // 23
+    &make<NoLoopCounterFct>, // 24
+    &make<CounterFct>, // 25
+    &make<RandMinMaxFct>, // 26
+    &make<RandFct>, // 27
+    &make<RandIntFct>, // 28
+    &make<RandomClockFct>, // 29
+    &make<PulseFct>, // 30
+    &make<RandPulseFct>, // 31
+    &make<DelayFct>, // 32
+    &make<RecordFct>, // 33
+    &make<RecordOnChangeFct>, // 34
+    &make<CircularTransitionFct>, // 35
+    &make<TransitionHueFct>, // 36
+    &make<TransitionSatFct>, // 37
+    &make<FadeinLinearFct>, // 38
+    &make<FadeinSigmoidFct>, // 39
+    &make<FadeinExpFct>, // 40
+    &make<FadeinLogFct>, // 41
+    &make<FadeoutLinearFct>, // 42
+    &make<FadeoutSigmoidFct>, // 43
+    &make<FadeoutExpFct>, // 44
+    &make<FadeoutLogFct>, // 45
+    &make<SawtoothFct>, // 46
+    &make<SawtoothResetableFct>, // 47
+    &make<SawtoothResetableWithSpeedFct>, // 48
+    &make<SawtoothSyncFct>, // 49
+    &make<TriangleFct>, // 50
+    &make<TriangleSyncFct>, // 51
+    &make<SigmoidSyncFct>, // 52
+    &make<ExpSyncFct>, // 53
+    &make<LogSyncFct>, // 54
+    &make<SinFct>, // 55
+    &make<CosFct>, // 56
+    &make<OrganicFct>, // 57
+    &make<RandomOrganicFct>, // 58
+    &make<SwitchFct>, // 59
+    &make<LatestFct>, // 60
+    &make<CoalesceFct>, // 61
+    &make<SelectConditionFct>, // 62
+    &make<SelectFct>, // 63
+    &make<MemFct>, // 64
+    &make<RecallFct>, // 65
+    &make<LatchWithDefaultFct>, // 66
+    &make<LatchFct>, // 67
+    &make<LatchDeltaMinMaxFct>, // 68
+    &make<LatchDeltaMinFct>, // 69
+    &make<LatchDeltaFct>, // 70
+    &make<Timer2Fct>, // 71
+    &make<Timer1Fct>, // 72
+    &make<AveragerFct>, // 73
+    &make<BPMCounterFct>, // 74
+    &make<TapTempoFct>, // 75
+    &make<TapTempoBPMFct>, // 76
+    &make<SinSyncFct>, // 77
+    &make<CosSyncFct>, // 78
+    &make<ScaleFct>, // 79
+    &make<ScalePercentFct>, // 80
+    &make<IsBetweenFct>, // 81
+    &make<MathCosFct>, // 82
+    &make<MathACosFct>, // 83
+    &make<MathSinFct>, // 84
+    &make<MathASinFct>, // 85
+    &make<MathTanFct>, // 86
+    &make<MathATanFct>, // 87
+    &make<MathAngleBetweenFct>, // 88
+    &make<MathElevationAngleFct>, // 89
+    &make<MotorPanFct>, // 90
+    &make<RGBRedFromRGBICompFunc>, // 91
+    &make<RGBGreenFromRGBICompFunc>, // 92
+    &make<RGBBlueFromRGBICompFunc>, // 93
+    &make<RGBRedFromHSIComp>, // 94
+    &make<RGBGreenFromHSIComp>, // 95
+    &make<RGBBlueFromHSIComp>, // 96
+    &make<HSIHueFromRGBComp>, // 97
+    &make<HSISaturationFromRGBComp>, // 98
+    &make<HSIIntensityFromRGBComp>, // 99
 };
 
 } // namespace
@@ -29,8 +133,7 @@ CSignalPlugin::CSignalPlugin()
     prototypes_.reserve(std::size(catalogue));
     try {
         for (Factory factory : catalogue)
-            if (factory)
-                prototypes_.push_back(factory());
+            prototypes_.push_back(factory());
     } catch (...) {
         for (ZrFunctionI* p : prototypes_)
             delete p;
@@ -59,6 +162,29 @@ HRESULT CSignalPlugin::create(const IID& iid, void** object)
     HRESULT hr = plugin->QueryInterface(iid, object);
     plugin->Release();
     return hr;
+}
+
+HRESULT CSignalPlugin::createInstance(IUnknown* outer, const IID& iid, void** object)
+{
+    if (outer) {
+        if (object)
+            *object = nullptr;
+        return CLASS_E_NOAGGREGATION;
+    }
+    return create(iid, object);
+}
+
+bool registerSignalPlugin()
+{
+    return zr::registerClass(CLSID_SignalPlugin, {PROGID_SignalPlugin, PROGID_SignalPlugin1},
+                             &CSignalPlugin::createInstance);
+}
+
+// The plug-in library's link options name this symbol, so that its object file (and this
+// registration) is part of every program that links the library.
+extern "C" {
+extern const bool zrSignalPluginRegistered;
+const bool zrSignalPluginRegistered = registerSignalPlugin();
 }
 
 HRESULT CSignalPlugin::QueryInterface(const IID& iid, void** object)

@@ -17,6 +17,14 @@ inline constexpr zr::GUID LIBID_ZrSignalPluginLib{0xD2C8B6A0, 0x4E7F, 0x4B1D, {0
 // {7E4D1B93-2A6C-4E85-A0F7-5B3C9D8E2F14}
 inline constexpr zr::GUID APPID_ZrSignalPlugin{0x7E4D1B93, 0x2A6C, 0x4E85, {0xA0, 0xF7, 0x5B, 0x3C, 0x9D, 0x8E, 0x2F, 0x14}};
 
+// ProgIDs under which the class table knows the plug-in.
+inline constexpr const wchar_t* PROGID_SignalPlugin = L"ZrSignalPlugin.SignalPlugin";
+inline constexpr const wchar_t* PROGID_SignalPlugin1 = L"ZrSignalPlugin.SignalPlugin.1";
+
+// Registers the plug-in in the process's class table. Linking the plug-in library does this
+// at start-up; calling it again is harmless.
+bool registerSignalPlugin();
+
 // The plug-in's own late-bound interface; it has no operations of its own.
 class ISignalPlugin : public zr::IDispatch {
 protected:
@@ -27,6 +35,8 @@ class CSignalPlugin final : public ISignalPlugin, public IZrParserPlugin, public
 public:
     // Creates a stand-alone object and returns the requested interface (one reference).
     static zr::HRESULT create(const zr::IID& iid, void** object);
+    // The class table's creation function; aggregation is not offered here.
+    static zr::HRESULT createInstance(zr::IUnknown* outer, const zr::IID& iid, void** object);
 
     // IUnknown
     zr::HRESULT QueryInterface(const zr::IID& iid, void** object) override;
