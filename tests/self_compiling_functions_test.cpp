@@ -1,0 +1,171 @@
+// Functions that compile their own arguments: the argument-text tokenizer, the conditional
+// function with its two branch parsers, and the hexadecimal and binary literals.
+#include "Func/LatchesAndCounters.h"
+#include "engine_test_support.h"
+#include "zrparser/ZrFctParamTokenizer.h"
+
+namespace {
+
+// Records the texts each call site receives; fails when told to.
+class TextsFct final : public ZrFunctionBase<TextsFct, ZrFctParamTokenizer::ClientFctI> {
+public:
+    static constexpr ZrFctInfo info{L"texts", nullptr, L"texts(...)", L"records its argument texts", 0, true, true};
+    static inline std::vector<std::vector<std::wstring>> received;
+    static inline std::vector<const void*> instances;
+    static inline bool fail = false;
+
+    bool hasSpawnedItems() override { return false; }
+    void onParams(std::vector<std::wstring> params, ZrCompilerI* compiler, ZrRegistrarI*, unsigned pos) override
+    {
+        received.push_back(params);
+        instances.push_back(this);
+        if (fail)
+            compiler->throwFuncExcep(L"ZRPARSINGEXCEP_OverloadedFuncNotFound", pos, info.symbol, 0);
+    }
+    double evaluate(unsigned, const double*) override { return 42; }
+};
+
+TEST(Tokenizer, ArgumentTextsAreSplitAtTopLevelSeparatorsOnly)
+{
+    ZrParser parser;
+    parser.defineFunc(new TextsFct());
+    TextsFct::received.clear();
+    parser.compile(L"texts(10, 1, sin(a,b), 2*(c+d)) + texts(10,1,) + texts()");
+    ASSERT_EQ(TextsFct::received.size(), 3u);
+    EXPECT_EQ(TextsFct::received[0], (std::vector<std::wstring>{L"10", L"1", L"sin(a,b)", L"2*(c+d)"}));
+    EXPECT_EQ(TextsFct::received[1], (std::vector<std::wstring>{L"10", L"1", L""}));
+    EXPECT_EQ(TextsFct::received[2], (std::vector<std::wstring>{L""}));
+    EXPECT_NE(TextsFct::instances[0], TextsFct::instances[1]) << "every call site has its own instance";
+    EXPECT_EQ(parser.evaluate(), 126.0);
+}
+
+TEST(Tokenizer, FailuresDeleteTheClientAndKeepTheirPosition)
+{
+    ZrParser parser;
+    parser.defineFunc(new TextsFct());
+    expectCompileError(parser, L"1 + texts(10, 1, a", {L"ZRPARSINGEXCEP_MissingCloseBracket", L"9"});
+    TextsFct::fail = true;
+    expectCompileError(parser, L"1+texts(a)", {L"ZRPARSINGEXCEP_OverloadedFuncNotFound", L"7", nullptr, L"texts"});
+    TextsFct::fail = false;
+    EXPECT_TRUE(std::isnan(parser.evaluate()));
+}
+
+class ConditionalTest : public ::testing::Test {
+protected:
+    ConditionalTest()
+    {
+        parser.defineFunc(new CounterFct());
+        parser.defineVar(L"x", &x);
+    }
+    ZrParser parser;
+    double x = 0;
+};
+
+TEST_F(ConditionalTest, OnlyTheChosenBranchAdvancesItsState)
+{
+    parser.compile(L"if(x > 50, counter(0, 9, 1), counter(0, 9, 1) + 100)");
+    EXPECT_TRUE(parser.getCompiler()->hasSpawnedItems());
+    const struct {
+        double x;
+        double result;
+    } frames[] = {{60, 1}, {60, 2}, {10, 101}, {10, 102}, {60, 3}, {NAN, 103}, {10, 104}, {60, 4}};
+    for (const auto& f : frames) {
+        x = f.x;
+        EXPECT_EQ(parser.evaluate(), f.result) << "x = " << f.x;
+    }
+}
+
+TEST_F(ConditionalTest, BranchesReadTheCallersVariablesEachEvaluation)
+{
+    parser.compile(L"if(1, x * 2, 0)");
+    EXPECT_FALSE(parser.isConstant());
+    for (double v : {1.0, 5.0, -3.0}) {
+        x = v;
+        EXPECT_EQ(parser.evaluate(), v * 2);
+    }
+}
+
+TEST_F(ConditionalTest, FoldsWhenConditionAndBothBranchesAreConstant)
+{
+    parser.compile(L"if(0, 1, 2)");
+    EXPECT_TRUE(parser.isConstant());
+    EXPECT_EQ(parser.evaluate(), 2.0);
+    parser.compile(L"if(x, 1, 2)");
+    EXPECT_FALSE(parser.isConstant());
+    parser.compile(L"if(1, counter(0, 9, 1), 2)");
+    EXPECT_FALSE(parser.isConstant()) << "a stateful branch is not constant";
+    EXPECT_EQ(parser.evaluate(), 1.0);
+    EXPECT_EQ(parser.evaluate(), 2.0);
+}
+
+TEST_F(ConditionalTest, NestedUse)
+{
+    const struct {
+        const wchar_t* expr;
+        double x;
+        double value;
+    } cases[] = {
+        {L"if(x > 1, if(x > 2, 30, 20), 10)", 3, 30},
+        {L"if(x > 1, if(x > 2, 30, 20), 10)", 2, 20},
+        {L"if(x > 1, if(x > 2, 30, 20), 10)", 0, 10},
+        {L"if(if(x, 1, 0), hex(ff), bin(11))", 1, 255},
+        {L"if(if(x, 1, 0), hex(ff), bin(11))", 0, 3},
+        {L"2 * if(x > 0, x, -x) + 1", -4, 9},
+    };
+    for (const auto& c : cases) {
+        x = c.x;
+        EXPECT_EQ(parser.evaluate(c.expr), c.value) << narrow(c.expr) << " x=" << c.x;
+    }
+}
+
+TEST_F(ConditionalTest, ErrorsNameTheArgumentThatFailed)
+{
+    expectCompileError(parser, L"if(0, 1)",
+                       {L"ZRPARSINGEXCEP_OverloadedFuncNotFound", L"2",
+                        L"Invalid number of arguments for function 'if'", L"if", L"2"});
+    const wchar_t* context = L"Invalid function argument syntax. Function name: 'if', argument ";
+    expectChain([&] { parser.compile(L"1 + if(1, nosuch(2), 3)"); },
+                {{L"ZRPARSINGEXCEP_InvalidFuncSyntax", L"6", (std::wstring(context) + L"2").c_str(), L"if", L"2"},
+                 {L"ZRPARSINGEXCEP_UndefinedFunc", L"0", L"Undefined function: 'nosuch'"}});
+    expectChain([&] { parser.compile(L"if(1, 2, y)"); },
+                {{L"ZRPARSINGEXCEP_InvalidFuncSyntax", L"2", nullptr, L"if", L"3"},
+                 {L"ZRPARSINGEXCEP_UndefinedVar", L"0", L"Undefined variable: 'y'"}});
+    expectChain([&] { parser.compile(L"if(1+, 2, 3)"); },
+                {{L"ZRPARSINGEXCEP_InvalidFuncSyntax", L"2", nullptr, L"if", L"1"},
+                 {L"ZRPARSINGEXCEP_UnexpectedOp", L"1"}});
+    expectChain([&] { parser.compile(L"if(, 2, 3)"); },
+                {{L"ZRPARSINGEXCEP_InvalidFuncSyntax", L"2", nullptr, L"if", L"1"},
+                 {L"ZRPARSINGEXCEP_InvalidSyntax", L"0"}});
+    expectCompileError(parser, L"if(1, 2", {L"ZRPARSINGEXCEP_MissingCloseBracket", L"2"});
+    // Inner context comes after the outer one once the chain has been copied twice.
+    expectChain([&] { parser.compile(L"if(1, if(1, q, 2), 3)"); },
+                {{L"ZRPARSINGEXCEP_InvalidFuncSyntax", L"2", nullptr, L"if", L"2"},
+                 {L"ZRPARSINGEXCEP_UndefinedVar", L"0"},
+                 {L"ZRPARSINGEXCEP_InvalidFuncSyntax", L"2", nullptr, L"if", L"2"}});
+}
+
+TEST(Literals, HexadecimalAndBinaryTextsBecomeConstants)
+{
+    const struct {
+        const wchar_t* expr;
+        double value;
+    } cases[] = {
+        {L"hex(ff)", 255}, {L"hex(1F)", 31},  {L"bin(101)", 5},         {L"hex()", 0},
+        {L"bin()", 0},     {L"hex( f f )", 255}, {L"2*hex(a)+1", 21}, {L"hex(FFFFFFFFFF)", 1099511627775.0},
+    };
+    ZrParser parser;
+    for (const auto& c : cases) {
+        parser.compile(c.expr);
+        EXPECT_TRUE(parser.isConstant()) << narrow(c.expr);
+        EXPECT_EQ(parser.evaluate(), c.value) << narrow(c.expr);
+    }
+    expectCompileError(parser, L"hex(1G)",
+                       {L"ZRPARSINGEXCEP_InvalidFuncSyntax", L"4",
+                        L"Invalid function argument syntax. Function name: 'hex', argument 1", L"hex", L"1"});
+    expectCompileError(parser, L"1 + bin(102)", {L"ZRPARSINGEXCEP_InvalidFuncSyntax", L"8", nullptr, L"bin", L"1"});
+    expectCompileError(parser, L"hex(1,2)", {L"ZRPARSINGEXCEP_InvalidFuncSyntax", L"4"});
+    expectCompileError(parser, L"hex(1", {L"ZRPARSINGEXCEP_MissingCloseBracket", L"3"});
+    expectCompileError(parser, L"hex(1)2", {L"ZRPARSINGEXCEP_MissingOp", L"6"});
+}
+
+} // namespace
