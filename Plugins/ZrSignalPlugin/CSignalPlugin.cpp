@@ -9,6 +9,7 @@
 #include "Func/Fades.h"
 #include "Func/Generators.h"
 #include "Func/LatchesAndCounters.h"
+#include "Func/Loops.h"
 #include "Func/Selection.h"
 #include "Func/ShapeMaths.h"
 #include "zrparser/ZrClassTable.h"
@@ -26,6 +27,10 @@ ZrFunctionI* make()
 
 // The catalogue in its published order: index i here is createFunc(i).
 constexpr Factory catalogue[] = {
+    &make<LoopFct>, // 0
+    &make<RandLoopFct>, // 1
+    &make<SequenceFct>, // 2
+    &make<TimedSequenceFct>, // 3
     &make<TriggerFct>, // 4
     &make<Distance3Fct>, // 5
     &make<DistanceFct>, // 6

@@ -1,1 +1,177 @@
-// Selection, scaling, random and global memory (placeholder until the family lands).
+// Selection, range and random functions, and the process-wide global memory.
+#include "Func/Selection.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "zrparser/ZrPlatform.h"
+
+namespace {
+
+// Static storage: zero when the module is loaded, one copy per process.
+double memorySlots[GLOBAL_MEMORY_SLOTS];
+
+// The memory slot an id names, or null for ids outside [0, 99] and NaN.
+double* memorySlot(double id)
+{
+    if (std::isnan(id) || id < 0.0 || id > 99.0)
+        return nullptr;
+    return &memorySlots[zr::truncToInt32(id)];
+}
+
+// min when min > value, otherwise max when value > max, otherwise value (NaN passes through).
+double restrain(double value, double min, double max)
+{
+    if (min > value)
+        return min;
+    if (value > max)
+        return max;
+    return value;
+}
+
+// A draw from the runtime generator as a fraction from 0 to 1 inclusive.
+double randomFraction()
+{
+    return static_cast<double>(zr::rand()) / 32767.0;
+}
+
+} // namespace
+
+double* globalMemory()
+{
+    return memorySlots;
+}
+
+// The percent is truncated to a whole number before the bands are measured, so 49.9 % of two
+// values is still the first band, and NaN picks the first value.
+double SelectFct::evaluate(unsigned nbArgs, const double* args)
+{
+    if (nbArgs < 2)
+        return 0.0;
+    const std::int64_t count = nbArgs - 1;
+    const std::int32_t percent = std::clamp(zr::truncToInt32(args[0]), 0, 100);
+    std::int64_t index = zr::truncToInt32(percent / (100.0 / static_cast<double>(count)));
+    if (index >= count)
+        index = count - 1;
+    return args[index + 1];
+}
+
+double SelectConditionFct::evaluate(unsigned nbArgs, const double* args)
+{
+    if (nbArgs == 0)
+        return 0.0;
+    for (unsigned k = 0; k < nbArgs / 2; ++k)
+        if (args[2 * k] > 0.0)
+            return lastValue = args[2 * k + 1];
+    if (nbArgs % 2 == 1)
+        return lastValue = args[nbArgs - 1];
+    return lastValue;
+}
+
+double SwitchFct::evaluate(unsigned nbArgs, const double* args)
+{
+    if (nbArgs < 2)
+        return 0.0;
+    const double toMatch = args[0];
+    for (unsigned k = 0; k < (nbArgs - 1) / 2; ++k)
+        if (std::fabs(args[1 + 2 * k] - toMatch) < 0.0001)
+            return lastValue = args[2 + 2 * k];
+    if (nbArgs % 2 == 0)
+        return lastValue = args[nbArgs - 1];
+    return lastValue;
+}
+
+double LatestFct::evaluate(unsigned nbArgs, const double* args)
+{
+    for (unsigned i = 0; i < nbArgs; ++i)
+        if (args[i] > 0.0)
+            lastValue = i;
+    return lastValue;
+}
+
+double CoalesceFct::evaluate(unsigned nbArgs, const double* args)
+{
+    for (unsigned i = 0; i < nbArgs; ++i)
+        if (zr::isUsable(args[i]) && args[i] != 0.0)
+            return args[i];
+    return 0.0;
+}
+
+double IsBetweenFct::evaluate(unsigned, const double* args)
+{
+    const double value = args[0];
+    return value >= args[1] && args[2] >= value ? 100.0 : 0.0;
+}
+
+double RestrainFct::evaluate(unsigned, const double* args)
+{
+    return restrain(args[0], args[1], args[2]);
+}
+
+double ScaleFct::evaluate(unsigned, const double* args)
+{
+    const double min = args[1];
+    const double max = args[2];
+    const double toMin = args[3];
+    const double toMax = args[4];
+    const double value = restrain(args[0], min, max);
+    return (value - min) / (max - min) * (toMax - toMin) + toMin;
+}
+
+double ScalePercentFct::evaluate(unsigned, const double* args)
+{
+    const double toMin = args[1];
+    const double toMax = args[2];
+    const double percent = restrain(args[0], 0.0, 100.0);
+    return (toMax - toMin) * percent / 100.0 + toMin;
+}
+
+double RandFct::evaluate(unsigned, const double*)
+{
+    return randomFraction() * 100.0;
+}
+
+double RandMinMaxFct::evaluate(unsigned, const double* args)
+{
+    const double min = args[0];
+    const double max = args[1];
+    return (max - min) * randomFraction() + min;
+}
+
+// Draws until the result differs from the previous one; a top draw of 32767 lands one integer
+// past the range. When every draw maps to the same integer (bounds beyond the 32-bit range),
+// that integer is taken as it is, since waiting for another one would never end.
+double RandIntFct::evaluate(unsigned, const double* args)
+{
+    const double min = args[0];
+    const double max = args[1];
+    const std::int32_t span = static_cast<std::int32_t>(static_cast<std::uint32_t>(zr::truncToInt32(max - min)) + 1u);
+
+    std::int32_t draw;
+    if (span <= 1) {
+        draw = zr::truncToInt32(min);
+    } else {
+        const auto drawnInteger = [&](double fraction) { return zr::truncToInt32(fraction * span + min); };
+        const bool onlyOneInteger = drawnInteger(0.0) == drawnInteger(1.0);
+        do {
+            draw = drawnInteger(randomFraction());
+        } while (draw == lastDraw && !onlyOneInteger);
+    }
+    lastDraw = draw;
+    return draw;
+}
+
+double MemFct::evaluate(unsigned, const double* args)
+{
+    double* slot = memorySlot(args[0]);
+    if (!slot)
+        return 0.0;
+    *slot = args[1];
+    return args[1];
+}
+
+double RecallFct::evaluate(unsigned, const double* args)
+{
+    const double* slot = memorySlot(args[0]);
+    return slot ? *slot : 0.0;
+}

@@ -1,0 +1,125 @@
+// Bad input never crashes: malformed, random, very long and deeply nested texts each give a
+// catalogued exception or a value.
+#include <random>
+
+#include "engine_test_support.h"
+#include "zrparser/ZrException.h"
+
+namespace {
+
+// A parser set up the way a host sets it up, with a variable and the signal plug-in.
+class HostParser {
+public:
+    HostParser()
+    {
+        parser.undefineFuncsBySymbol(L"__sin");
+        parser.undefineFuncsBySymbol(L"__cos");
+        parser.undefineFuncsBySymbol(L"rand");
+        parser.loadPlugin(L"ZrSignalPlugin.SignalPlugin");
+        parser.defineVar(L"x", &x);
+        parser.defineMacro(L"twice(a)", L"a*2", L"");
+    }
+
+    // Compiles and runs a few frames; true when it compiled. Any other exception fails the test.
+    bool run(const std::wstring& text)
+    {
+        try {
+            parser.compile(text.c_str());
+        } catch (const ZrParserException& e) {
+            EXPECT_GE(e.getNbExceptions(), 1u);
+            for (unsigned i = 0; i < e.getNbExceptions(); ++i)
+                EXPECT_NE(findExcepTemplate(e.getEntry(i).data.id.c_str()), nullptr)
+                    << narrow(e.getEntry(i).data.id) << " for " << narrow(text.substr(0, 80));
+            EXPECT_TRUE(std::isnan(parser.evaluate()));
+            return false;
+        }
+        for (int frame = 0; frame < 3; ++frame) {
+            x = frame * 40.0;
+            parser.evaluate();
+        }
+        return true;
+    }
+
+    ZrParser parser;
+    double x = 0;
+};
+
+TEST(MalformedInput, HandWrittenCasesGiveAnErrorOrAValue)
+{
+    const wchar_t* texts[] = {
+        L"(",          L")",           L"((",          L"))",          L")(",          L"(()",        L",",
+        L",,",         L"(,)",         L"1,",          L",1",          L"+",           L"-",          L"*",
+        L"1+",         L"+1",          L"1*",          L"*1",          L"1**2",        L"1 2 3 (",    L"max(",
+        L"max)",       L"max(,",       L"max(1,",      L"max(1,2",     L"max(1,2))",   L"max()",      L"max(())",
+        L"nosuch",     L"nosuch(",     L"nosuch()",    L"x(",          L"x()",         L"x(1)",       L"1(",
+        L"if",         L"if(",         L"if()",        L"if(,,)",      L"if(1,2,3,4)", L"if((1,2,3)", L"if(1,2,3",
+        L"hex",        L"hex(",        L"hex(((",      L"hex(zz)",     L"bin(2)",      L"hex())",     L"bin(1,)",
+        L"twice",      L"twice(",      L"twice()",     L"twice(1,2)",  L"twice(twice(", L"counter(0,7)",
+        L"onbeat(x",   L"select()",    L"coalesce()",  L"!",           L"!!",          L"1!",         L"!=",
+        L"==1",        L"1==",         L"<=>",         L"1 % % 2",     L"..",          L".",          L"1..2",
+        L"NaN(",       L"NaN()",       L"(((1)))))",   L"((((1)))",    L"-(-(-(",      L"__sin(__sin(__sin(",
+        L"\t",         L"x\x01",       L"\u00e9",      L"1e",          L"e1",          L"1.",         L"",
+    };
+    HostParser host;
+    for (const wchar_t* t : texts) {
+        SCOPED_TRACE(narrow(t));
+        host.run(t);
+    }
+}
+
+// Random mixes of the pieces expressions are made of.
+std::wstring randomText(std::mt19937& rng, std::size_t pieces)
+{
+    static const wchar_t* alphabet[] = {
+        L"(",     L")",        L",",        L"+",         L"-",       L"*",      L"/",       L"^",      L"%",
+        L">",     L">=",       L"==",       L"!",         L"&",       L"|",      L" ",       L"1",      L"0",
+        L"2.5",   L".",        L"x",        L"NaN",       L"max(",    L"min(",   L"if(",     L"hex(",   L"bin(",
+        L"fact(", L"twice(",   L"counter(", L"onbeat(",   L"__sin(",  L"select(", L"latch(", L"delta(", L"nosuch(",
+        L"map.sin(", L"rgb.red(", L"__delay(", L"__record(", L"switch(", L"1e3",   L"ff",      L"abs(",   L"round(",
+    };
+    std::uniform_int_distribution<std::size_t> pick(0, std::size(alphabet) - 1);
+    std::wstring text;
+    for (std::size_t i = 0; i < pieces; ++i)
+        text += alphabet[pick(rng)];
+    return text;
+}
+
+TEST(MalformedInput, GeneratedMixesGiveAnErrorOrAValue)
+{
+    HostParser host;
+    std::mt19937 rng(12345);
+    int compiled = 0;
+    for (int i = 0; i < 4000; ++i)
+        compiled += host.run(randomText(rng, 1 + i % 24)) ? 1 : 0;
+    EXPECT_GT(compiled, 0);
+}
+
+TEST(MalformedInput, VeryLongAndDeeplyNestedTexts)
+{
+    HostParser host;
+    std::wstring sum = L"1";
+    for (int i = 0; i < 100000; ++i)
+        sum += L"+1";
+    ASSERT_TRUE(host.run(sum));
+    EXPECT_EQ(host.parser.evaluate(), 100001.0);
+
+    std::wstring varSum = L"x";
+    for (int i = 0; i < 20000; ++i)
+        varSum += L"-x";
+    ASSERT_TRUE(host.run(varSum));
+
+    const int depth = 50000;
+    std::wstring nested = std::wstring(depth, L'(') + L"x" + std::wstring(depth, L')');
+    ASSERT_TRUE(host.run(nested));
+    host.run(std::wstring(depth, L'(') + L"1" + std::wstring(depth - 1, L')'));
+    host.run(std::wstring(depth, L'-') + L"1");
+
+    std::wstring calls;
+    for (int i = 0; i < 2000; ++i)
+        calls += L"max(1,";
+    calls += L"2" + std::wstring(2000, L')');
+    ASSERT_TRUE(host.run(calls));
+    EXPECT_EQ(host.parser.evaluate(), 2.0);
+}
+
+} // namespace
