@@ -74,6 +74,23 @@ inline bool sameValue(double a, double b)
     return (std::isnan(a) && std::isnan(b)) || a == b;
 }
 
+// The host's time base of loops and sequences: "__timeInc()" gives the value the test sets.
+class TimeIncrementFct final : public ZrFunctionI {
+public:
+    explicit TimeIncrementFct(const double* value) : value_(value) {}
+    const wchar_t* getSymbol() const override { return L"__timeInc"; }
+    const wchar_t* getHelpString() const override { return L"__timeInc()"; }
+    const wchar_t* getDescription() const override { return L"time increment of this frame"; }
+    bool isConstant() const override { return false; }
+    int getNbArgs() const override { return 0; }
+    bool isShareable() const override { return true; }
+    ZrFunctionI* spawn() const override { return new TimeIncrementFct(value_); }
+    double evaluate(unsigned, const double*) override { return *value_; }
+
+private:
+    const double* value_;
+};
+
 // A stateless, non-constant function with a fixed argument count that records its calls.
 class RecordingFct final : public ZrFunctionI {
 public:

@@ -17,6 +17,7 @@ public:
         parser.undefineFuncsBySymbol(L"rand");
         parser.loadPlugin(L"ZrSignalPlugin.SignalPlugin");
         parser.defineVar(L"x", &x);
+        parser.defineFunc(new TimeIncrementFct(&timeIncrement));
         parser.defineMacro(L"twice(a)", L"a*2", L"");
     }
 
@@ -42,6 +43,7 @@ public:
 
     ZrParser parser;
     double x = 0;
+    double timeIncrement = zr::TWO_PI / 40;
 };
 
 TEST(MalformedInput, HandWrittenCasesGiveAnErrorOrAValue)
@@ -76,6 +78,7 @@ std::wstring randomText(std::mt19937& rng, std::size_t pieces)
         L"2.5",   L".",        L"x",        L"NaN",       L"max(",    L"min(",   L"if(",     L"hex(",   L"bin(",
         L"fact(", L"twice(",   L"counter(", L"onbeat(",   L"__sin(",  L"select(", L"latch(", L"delta(", L"nosuch(",
         L"map.sin(", L"rgb.red(", L"__delay(", L"__record(", L"switch(", L"1e3",   L"ff",      L"abs(",   L"round(",
+        L"loop(",  L"sequence(", L"timedsequence(", L"randloop(", L"__timeInc()",
     };
     std::uniform_int_distribution<std::size_t> pick(0, std::size(alphabet) - 1);
     std::wstring text;
@@ -120,6 +123,59 @@ TEST(MalformedInput, VeryLongAndDeeplyNestedTexts)
     calls += L"2" + std::wstring(2000, L')');
     ASSERT_TRUE(host.run(calls));
     EXPECT_EQ(host.parser.evaluate(), 2.0);
+}
+
+std::wstring nested(int depth, const std::wstring& open, const std::wstring& inner, const std::wstring& close)
+{
+    std::wstring text;
+    for (int i = 0; i < depth; ++i)
+        text += open;
+    text += inner;
+    for (int i = 0; i < depth; ++i)
+        text += close;
+    return text;
+}
+
+bool chainHolds(const ZrParserException& e, const wchar_t* id)
+{
+    for (unsigned i = 0; i < e.getNbExceptions(); ++i)
+        if (e.getEntry(i).data.id == id)
+            return true;
+    return false;
+}
+
+TEST(MalformedInput, NestingOfSelfCompilingFunctionsIsBounded)
+{
+    HostParser host;
+    const struct {
+        const wchar_t* open;
+        const wchar_t* close;
+    } forms[] = {{L"if(x,", L",0)"}, {L"loop(1,0,", L")"}, {L"twice(if(1,", L",2))"}};
+    for (const auto& form : forms) {
+        SCOPED_TRACE(narrow(form.open));
+        EXPECT_TRUE(host.run(nested(20, form.open, L"x", form.close)));
+        try {
+            host.parser.compile(nested(500, form.open, L"x", form.close).c_str());
+            ADD_FAILURE() << "too deep a nesting compiled";
+        } catch (const ZrParserException& e) {
+            EXPECT_TRUE(chainHolds(e, L"ZRPARSINGEXCEP_InvalidSyntax"));
+        }
+    }
+    // Macros that call macros nest their bodies the same way.
+    host.parser.defineMacro(L"m0(a)", L"a+1", L"");
+    int level = 1;
+    try {
+        for (; level < 500; ++level) {
+            const std::wstring proto = L"m" + std::to_wstring(level) + L"(a)";
+            const std::wstring body = L"m" + std::to_wstring(level - 1) + L"(a)+1";
+            host.parser.defineMacro(proto.c_str(), body.c_str(), L"");
+        }
+        ADD_FAILURE() << "macros nested without bound";
+    } catch (const ZrParserException& e) {
+        EXPECT_TRUE(chainHolds(e, L"ZRPARSINGEXCEP_InvalidSyntax"));
+    }
+    EXPECT_GT(level, 20);
+    EXPECT_EQ(host.parser.evaluate(L"m20(0)"), 21.0);
 }
 
 } // namespace

@@ -154,8 +154,26 @@ void ZrParserCompiler::throwDefExcep(const wchar_t* id, const wchar_t* itemName)
 
 // ---- the character loop -------------------------------------------------------------------
 
+namespace {
+
+// Texts nest when a function compiles its own arguments (conditionals, loops, macros) and those
+// contain further such calls. Each level recurses through the compiler and later through the
+// evaluation, so the depth is bounded: deeper input is an error, not a stack overflow.
+constexpr int MAX_NESTED_TEXTS = 64;
+thread_local int nestedTexts = 0;
+
+struct NestingGuard {
+    NestingGuard() { ++nestedTexts; }
+    ~NestingGuard() { --nestedTexts; }
+    NestingGuard(const NestingGuard&) = delete;
+    NestingGuard& operator=(const NestingGuard&) = delete;
+};
+
+} // namespace
+
 void ZrParserCompiler::parse(const wchar_t* text)
 {
+    NestingGuard nesting;
     workText_.clear();
     positionMap_.clear();
     for (unsigned i = 0; text[i]; ++i)
@@ -165,6 +183,8 @@ void ZrParserCompiler::parse(const wchar_t* text)
         }
     if (workText_.empty())
         return;
+    if (nestedTexts > MAX_NESTED_TEXTS)
+        throwPosExcep(L"ZRPARSINGEXCEP_InvalidSyntax", 0);
 
     levelStack_.push_back({});
     endCurToken();

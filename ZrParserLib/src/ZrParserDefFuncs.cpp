@@ -203,10 +203,10 @@ double FactorialFct::evaluate(unsigned, const double* a)
         return 1.0;
     if (n >= 34)
         return 0.0;
-    std::uint32_t product = 1;
+    std::int32_t product = 1;
     for (std::int32_t k = n; k >= 2; --k)
-        product *= static_cast<std::uint32_t>(k);
-    return static_cast<std::int32_t>(product);
+        product = zr::wrappingMul(product, k);
+    return product;
 }
 
 // ---- definition order ---------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <cwctype>
 #include <memory>
+#include <set>
 
 #include "zrparser/ZrClassTable.h"
 #include "zrparser/ZrException.h"
@@ -575,9 +576,12 @@ ZrRegistrarI* ZrParserRegistrar::spawn(bool linkToParent)
     } else {
         child->parent_ = this;
         // Non-inheritable functions get a local copy that shadows the parent's in every lookup.
+        // One copy per overload is enough: the parent's list repeats its ancestors' overloads
+        // behind its own copies, and copying those again would double the list at every level.
+        std::set<std::pair<std::wstring, int>> copied;
         for (unsigned i = 0; i < nbFuncs; ++i) {
             ZrFunctionI* f = getFunc(i);
-            if (!f->isInheritable())
+            if (!f->isInheritable() && copied.emplace(textOf(f->getSymbol()), f->getNbArgs()).second)
                 child->storeFunc(f->spawn(), true);
         }
     }

@@ -8,12 +8,6 @@
 
 namespace {
 
-// Adds one without signed overflow: past the largest value the count wraps to the smallest.
-std::int32_t wrappingIncrement(std::int32_t count)
-{
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(count) + 1u);
-}
-
 // Moves the envelope toward v, quickly upward and slowly downward, and returns how far v stands
 // above the updated envelope.
 double followEnvelope(double& envelope, double v)
@@ -59,7 +53,7 @@ double OnBeatMultipleFct::evaluate(unsigned, const double* args)
 {
     if (!beatStarts(args[0]))
         return 0.0;
-    beatIndex = wrappingIncrement(beatIndex);
+    beatIndex = zr::wrappingAdd(beatIndex, 1);
     const std::int32_t multiple = std::max<std::int32_t>(1, zr::truncToInt32(args[1]));
     const std::int32_t target = (offset < 1 || offset > multiple) ? multiple : offset;
     const double result = beatIndex == target ? 100.0 : 0.0;
@@ -129,12 +123,12 @@ double BPMCounterFct::evaluate(unsigned, const double* args)
     const double beat = args[0];
     const double fps = args[1];
     if (!isHigh && beat > 0.1) {
-        beatCount = wrappingIncrement(beatCount);
+        beatCount = zr::wrappingAdd(beatCount, 1);
         isHigh = true;
     }
     if (isHigh && beat <= 0.05)
         isHigh = false;
-    frameCount = wrappingIncrement(frameCount);
+    frameCount = zr::wrappingAdd(frameCount, 1);
 
     const double seconds = frameCount / fps;
     const std::int32_t beatsNeeded = beatCount > 0 ? beatsNeededForWindow(seconds / beatCount) : 4;
@@ -224,7 +218,7 @@ bool TapTempoFct::advance(double beatFct, double fps)
             seriesFrames = -1;
             isMeasuring = true;
         }
-        tapCount = wrappingIncrement(tapCount);
+        tapCount = zr::wrappingAdd(tapCount, 1);
         framesSinceTap = 0;
         isHigh = true;
     }
@@ -232,15 +226,15 @@ bool TapTempoFct::advance(double beatFct, double fps)
         isHigh = false;
 
     if (isMeasuring) {
-        seriesFrames = wrappingIncrement(seriesFrames);
-        framesSinceTap = wrappingIncrement(framesSinceTap);
+        seriesFrames = zr::wrappingAdd(seriesFrames, 1);
+        framesSinceTap = zr::wrappingAdd(framesSinceTap, 1);
         if (isHigh && framesSinceTap == 1 && tapCount >= 1)
             judgeEstimate(fps);
         if (isHigh && tapCount >= tapsNeeded)
             finishSeries(fps);
     }
 
-    pulseCounter = wrappingIncrement(pulseCounter);
+    pulseCounter = zr::wrappingAdd(pulseCounter, 1);
     if (pulseCounter >= framesPerBeat) {
         pulseCounter = 0;
         return true;

@@ -6,12 +6,6 @@
 
 namespace {
 
-// Adds one without signed overflow: past the largest value the count wraps to the smallest.
-std::int32_t wrappingIncrement(std::int32_t count)
-{
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(count) + 1u);
-}
-
 // Follows isRecording from one evaluation to the next. A rising edge starts a new take at index
 // 0; a falling edge fixes the take's length and rewinds playback. A take that filled the buffer
 // a whole number of times ends at index 0, yet the buffer then holds its last `capacity` values
@@ -67,7 +61,7 @@ double TimeoutFct::evaluate(unsigned, const double* args)
 {
     const double time = args[0];
     const double value = args[1];
-    idleCount = wrappingIncrement(idleCount);
+    idleCount = zr::wrappingAdd(idleCount, 1);
     if (value > 0.0 || time == 0.0) {
         idleCount = 0;
         return 0.0;
@@ -83,7 +77,7 @@ double TimeoutOrActiveFct::evaluate(unsigned, const double* args)
 {
     const double time = args[0];
     const double value = args[1];
-    idleCount = wrappingIncrement(idleCount);
+    idleCount = zr::wrappingAdd(idleCount, 1);
     if (time == 0.0)
         idleCount = 0;
     if (value > 0.0 || idleCount >= time) {

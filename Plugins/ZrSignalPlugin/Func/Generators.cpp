@@ -35,8 +35,7 @@ double sineSign(double phase)
 // fractions of a percent are dropped.
 bool randomDrawSucceeds(double probability)
 {
-    const std::uint32_t wrapped = static_cast<std::uint32_t>(zr::truncToInt32(probability)) * 100u;
-    return zr::rand() % 10000 < static_cast<std::int32_t>(wrapped);
+    return zr::rand() % 10000 < zr::wrappingMul(zr::truncToInt32(probability), 100);
 }
 
 // The sum of three slow waves whose frequencies and offsets interfere, within [-0.99, 0.99].
@@ -196,7 +195,7 @@ double RandPulseFct::evaluate(unsigned, const double* args)
     }
 
     const double sign = sineSign(phase);
-    remaining = static_cast<std::int32_t>(static_cast<std::uint32_t>(remaining) - 1u);
+    remaining = zr::wrappingAdd(remaining, -1);
     if (sign != lastSign) {
         ++signChanges;
         lastSign = sign;

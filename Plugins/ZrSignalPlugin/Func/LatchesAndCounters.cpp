@@ -9,20 +9,13 @@ namespace {
 
 bool isPositive(double x) { return x > 0.0; }
 
-// count + delta with 32-bit wrap-around: counting past either end of the range must stay
-// defined, so the sum is taken in unsigned arithmetic.
-std::int32_t wrappingAdd(std::int32_t count, std::int32_t delta)
-{
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(count) + static_cast<std::uint32_t>(delta));
-}
-
 // The count after one evaluation's increment and decrement requests; both at once cancel out.
 std::int32_t incrementAndDecrement(std::int32_t count, double incrementNow, double decrementNow)
 {
     if (isPositive(incrementNow))
-        count = wrappingAdd(count, 1);
+        count = zr::wrappingAdd(count, 1);
     if (isPositive(decrementNow))
-        count = wrappingAdd(count, -1);
+        count = zr::wrappingAdd(count, -1);
     return count;
 }
 
@@ -129,7 +122,7 @@ double CounterFct::evaluate(unsigned /*nbArgs*/, const double* args)
     if (!zr::isUsable(from) || !zr::isUsable(to))
         return count;
     if (isPositive(args[2]))
-        count = wrappingAdd(count, 1);
+        count = zr::wrappingAdd(count, 1);
     if (from > count || count > to)
         count = zr::truncToInt32(from);
     return count;
@@ -171,7 +164,7 @@ double NoLoopCounterFct::evaluate(unsigned /*nbArgs*/, const double* args)
     if (!zr::isUsable(from) || !zr::isUsable(to))
         return count;
     if (isPositive(args[2]))
-        count = wrappingAdd(count, 1);
+        count = zr::wrappingAdd(count, 1);
     count = clampCount(count, from, to);
     return count;
 }
@@ -209,18 +202,18 @@ double PingCounterFct::evaluate(unsigned /*nbArgs*/, const double* args)
     if (!zr::isUsable(from) || !zr::isUsable(to))
         return count;
     if (isPositive(args[2]))
-        count = wrappingAdd(count, step);
+        count = zr::wrappingAdd(count, step);
     if (from > count) {
         if (step < 0) {
             step = -step;
-            count = wrappingAdd(zr::truncToInt32(from), step);
+            count = zr::wrappingAdd(zr::truncToInt32(from), step);
         } else {
             count = zr::truncToInt32(from);
         }
     } else if (count > to) {
         if (step > 0) {
             step = -step;
-            count = wrappingAdd(zr::truncToInt32(to), step);
+            count = zr::wrappingAdd(zr::truncToInt32(to), step);
         } else {
             count = zr::truncToInt32(to);
         }

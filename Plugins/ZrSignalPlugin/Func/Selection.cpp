@@ -145,7 +145,7 @@ double RandIntFct::evaluate(unsigned, const double* args)
 {
     const double min = args[0];
     const double max = args[1];
-    const std::int32_t span = static_cast<std::int32_t>(static_cast<std::uint32_t>(zr::truncToInt32(max - min)) + 1u);
+    const std::int32_t span = zr::wrappingAdd(zr::truncToInt32(max - min), 1);
 
     std::int32_t draw;
     if (span <= 1) {

@@ -46,6 +46,18 @@ inline std::uint32_t truncToUInt32(double x)
     return static_cast<std::uint32_t>(static_cast<std::uint64_t>(truncToInt64(x)));
 }
 
+// 32-bit integer arithmetic that wraps around like the hardware's instead of overflowing:
+// counters kept in 32-bit fields keep counting past either end of the range.
+inline std::int32_t wrappingAdd(std::int32_t a, std::int32_t b)
+{
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+}
+
+inline std::int32_t wrappingMul(std::int32_t a, std::int32_t b)
+{
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
+}
+
 // The process-wide pseudo-random generator of the C runtime, masked to 0..32767.
 // The library never seeds it; hosts and tests call srand() when they want a fixed sequence.
 int rand();
