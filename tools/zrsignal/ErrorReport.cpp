@@ -1,0 +1,61 @@
+// Formatting of library exception chains with a caret under the failing character.
+#include "ErrorReport.h"
+
+#include <algorithm>
+#include <charconv>
+#include <ostream>
+#include <string_view>
+
+#include "TextCodec.h"
+
+namespace zrsignal {
+
+namespace {
+
+// The entry's "pos" as a number, when it has one that reads as a number.
+bool readPosition(const ZrExcepData& data, std::size_t& position)
+{
+    const wchar_t* text = data.findParam(L"pos");
+    if (!text)
+        return false;
+    const std::string digits = toUtf8(text);
+    const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), position);
+    return result.ec == std::errc() && result.ptr == digits.data() + digits.size();
+}
+
+// Blanks up to `column`, keeping the subject's tabs so the caret lines up under it.
+std::string caretUnder(const std::wstring& subject, std::size_t column)
+{
+    column = std::min(column, subject.size());
+    std::string line;
+    for (std::size_t i = 0; i < column; ++i)
+        line.push_back(subject[i] == L'\t' ? '\t' : ' ');
+    line.push_back('^');
+    return line;
+}
+
+} // namespace
+
+LibraryFailure::LibraryFailure(const ZrParserException& exception, const std::wstring& subject, std::size_t posOffset)
+    : subject_(toUtf8(subject))
+{
+    for (unsigned i = 0; i < exception.getNbExceptions(); ++i) {
+        const auto& entry = exception.getEntry(i);
+        entryLines_.push_back(toUtf8(entry.data.id) + ": " + toUtf8(entry.description));
+    }
+    std::size_t position = 0;
+    if (exception.getNbExceptions() > 0 && readPosition(exception.getEntry(0).data, position))
+        caretLine_ = caretUnder(subject, posOffset + position);
+}
+
+void LibraryFailure::print(std::ostream& out) const
+{
+    for (const std::string& line : entryLines_)
+        out << line << '\n';
+    if (!subject_.empty() || !caretLine_.empty())
+        out << subject_ << '\n';
+    if (!caretLine_.empty())
+        out << caretLine_ << '\n';
+}
+
+} // namespace zrsignal

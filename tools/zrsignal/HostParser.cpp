@@ -1,0 +1,97 @@
+// The host set-up of a parser: what a lighting application does before compiling a formula.
+#include "HostParser.h"
+
+#include <clocale>
+
+#include "ErrorReport.h"
+#include "TextCodec.h"
+#include "zrsignal/CSignalPlugin.h"
+
+namespace zrsignal {
+
+namespace {
+
+// "__timeInc()": the phase step of one frame, 2π / fps, so that the loop functions measure
+// their durations in seconds. The frame rate is configuration, not state, so spawn keeps it.
+class TimeIncrementFct final : public ZrFunctionI {
+    double increment_;
+
+public:
+    explicit TimeIncrementFct(double increment) : increment_(increment) {}
+
+    double evaluate(unsigned, const double*) override { return increment_; }
+
+    const wchar_t* getSymbol() const override { return L"__timeInc"; }
+    const wchar_t* getHelpString() const override { return L"__timeInc()"; }
+    const wchar_t* getDescription() const override { return L"Phase step of one frame: 2 pi / fps."; }
+    bool isConstant() const override { return false; }
+    int getNbArgs() const override { return 0; }
+    bool isShareable() const override { return true; }
+    ZrFunctionI* spawn() const override { return new TimeIncrementFct(increment_); }
+};
+
+// Runs one definition step, turning a library exception into a report about `subject`.
+template <class Step>
+void define(const std::string& subject, Step step)
+{
+    try {
+        step();
+    } catch (const ZrParserException& e) {
+        throw LibraryFailure(e, toWide(subject));
+    }
+}
+
+} // namespace
+
+double* HostVariables::add(const std::string& name, double initial, const std::string& definitionText)
+{
+    variables_.push_back({name, initial, definitionText});
+    return &variables_.back().value;
+}
+
+std::unique_ptr<ZrParser> makeHostParser(const DefinitionOptions& options, HostVariables& variables)
+{
+    auto parser = std::make_unique<ZrParser>();
+    define("ZrSignalPlugin.SignalPlugin", [&] {
+        // The plug-in brings its own versions of these; both cannot be defined at once.
+        parser->undefineFuncsBySymbol(L"__sin");
+        parser->undefineFuncsBySymbol(L"__cos");
+        parser->undefineFuncsBySymbol(L"rand");
+        parser->loadPlugin(PROGID_SignalPlugin);
+        parser->defineFunc(new TimeIncrementFct(zr::TWO_PI / options.fps));
+    });
+    if (options.useLocale) {
+        std::setlocale(LC_ALL, "");
+        parser->useLocaleSettings();
+    }
+    for (HostVariables::Variable& variable : variables.all()) {
+        define(variable.definitionText,
+               [&] { parser->defineVar(toWide(variable.name).c_str(), &variable.value); });
+    }
+    for (const NamedNumber& constant : options.consts)
+        define(constant.text, [&] { parser->defineConst(toWide(constant.name).c_str(), constant.value); });
+    for (const MacroText& macro : options.macros) {
+        // A prototype failure points into the prototype, a body failure into the body.
+        try {
+            parser->defineMacro(toWide(macro.prototype).c_str(), toWide(macro.body).c_str(), L"");
+        } catch (const ZrParserException& e) {
+            bool inPrototype = false;
+            for (unsigned i = 0; i < e.getNbExceptions(); ++i)
+                inPrototype = inPrototype || e.getEntry(i).data.id == L"ZRDEFEXCEP_MacroProtoSyntax";
+            throw LibraryFailure(e, toWide(macro.text), inPrototype ? 0 : toWide(macro.prototype).size() + 1);
+        }
+    }
+    return parser;
+}
+
+void compileExpression(ZrParser& parser, const std::string& expression)
+{
+    const std::wstring wide = toWide(expression);
+    try {
+        parser.compile(wide.c_str());
+    } catch (const ZrParserException& e) {
+        throw LibraryFailure(e, wide);
+    }
+}
+
+} // namespace zrsignal

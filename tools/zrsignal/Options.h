@@ -1,0 +1,71 @@
+// The command-line options shared by eval, check and plot, and their checked values.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "FrameClock.h"
+
+namespace CLI {
+class App;
+}
+
+namespace zrsignal {
+
+// A NAME=VALUE option whose value is a number.
+struct NamedNumber {
+    std::string name;
+    double value = 0.0;
+    std::string text; // the option's argument as written, for error reports
+};
+
+// A --macro 'PROTOTYPE=BODY' option.
+struct MacroText {
+    std::string prototype;
+    std::string body;
+    std::string text;
+};
+
+enum class OutputFormat { Lines, Csv, Json };
+
+// What the definition options ask for: everything that shapes the parser before compiling.
+struct DefinitionOptions {
+    double fps = 40.0;
+    std::vector<std::string> varTexts;
+    std::vector<std::string> constTexts;
+    std::vector<std::string> macroTexts;
+    std::string inputPath;
+    std::string audioPath;
+    bool useLocale = false;
+
+    // Checked values, filled by finish().
+    std::vector<NamedNumber> vars;
+    std::vector<NamedNumber> consts;
+    std::vector<MacroText> macros;
+
+    // Splits and checks the NAME=VALUE and PROTOTYPE=BODY texts and the frame rate.
+    // Throws InputError naming the option and its argument.
+    void finish();
+};
+
+// Definition options plus how the frames run.
+struct RunOptions {
+    DefinitionOptions definitions;
+    std::optional<std::uint64_t> frames;
+    std::optional<unsigned> seed;
+    ClockMode clock = ClockMode::Simulated;
+    std::string clockText = "sim";
+    OutputFormat format = OutputFormat::Lines;
+    std::string formatText = "lines";
+
+    void finish();
+};
+
+// Registers the options on a subcommand; the structures must outlive the parse.
+void addDefinitionOptions(CLI::App& command, DefinitionOptions& options);
+void addRunOptions(CLI::App& command, RunOptions& options);
+void addFormatOption(CLI::App& command, RunOptions& options);
+
+} // namespace zrsignal

@@ -1,0 +1,83 @@
+// zrsignal: command-line host of the formula library and its signal plug-in.
+#include <iostream>
+
+#include <CLI/CLI.hpp>
+
+#include "CatalogueListing.h"
+#include "Commands.h"
+#include "ErrorReport.h"
+#include "InputError.h"
+
+using namespace zrsignal;
+
+namespace {
+
+constexpr int EXIT_USAGE_OR_INPUT = 1;
+constexpr int EXIT_LIBRARY_FAILURE = 2;
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"Compiles a lighting formula once and evaluates it frame after frame."};
+    app.name("zrsignal");
+    app.require_subcommand(1);
+
+    RunOptions evalOptions;
+    std::string evalExpression;
+    CLI::App* eval = app.add_subcommand("eval", "Evaluate EXPR frame after frame, one value per frame on stdout");
+    addRunOptions(*eval, evalOptions);
+    addFormatOption(*eval, evalOptions);
+    eval->add_option("EXPR", evalExpression, "The formula")->required();
+
+    DefinitionOptions checkOptions;
+    std::string checkExpression;
+    CLI::App* check = app.add_subcommand("check", "Compile EXPR only: print 'constant VALUE' or 'ok'");
+    addDefinitionOptions(*check, checkOptions);
+    check->add_option("EXPR", checkExpression, "The formula")->required();
+
+    bool listJson = false;
+    bool listAll = false;
+    CLI::App* list = app.add_subcommand("list", "List the plug-in's functions in catalogue order");
+    list->add_flag("--json", listJson, "A JSON array of objects instead of tab-separated rows");
+    list->add_flag("--all", listAll, "Add the default parser's operators and functions");
+
+    RunOptions plotOptions;
+    std::vector<std::string> plotExpressions;
+    std::string plotExpression;
+    std::string plotOutput;
+    std::string plotTitle;
+    CLI::App* plot = app.add_subcommand("plot", "Evaluate like eval and draw the values over time as an SVG chart");
+    addRunOptions(*plot, plotOptions);
+    plot->add_option("--output,-o", plotOutput, "The SVG file to write")->required()->type_name("FILE.svg");
+    plot->add_option("--expr", plotExpressions, "A further curve (repeatable)")->type_name("EXPR")->allow_extra_args(false);
+    plot->add_option("--title", plotTitle, "Chart title (default: the expressions)");
+    plot->add_option("EXPR", plotExpression, "The formula");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? 0 : EXIT_USAGE_OR_INPUT;
+    }
+
+    try {
+        if (*eval)
+            return runEval(evalOptions, evalExpression);
+        if (*check)
+            return runCheck(checkOptions, checkExpression);
+        if (*list) {
+            listCatalogue(std::cout, listJson, listAll);
+            return 0;
+        }
+        if (!plotExpression.empty())
+            plotExpressions.insert(plotExpressions.begin(), plotExpression);
+        return runPlot(plotOptions, plotExpressions, plotOutput, plotTitle);
+    } catch (const InputError& e) {
+        std::cout.flush();
+        std::cerr << "zrsignal: " << e.what() << '\n';
+        return EXIT_USAGE_OR_INPUT;
+    } catch (const LibraryFailure& failure) {
+        failure.print(std::cerr);
+        return EXIT_LIBRARY_FAILURE;
+    }
+}
