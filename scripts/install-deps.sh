@@ -2,19 +2,22 @@
 # Installs the Debian packages the build needs that a fresh machine may lack.
 # As root it installs them; otherwise it prints the one command to run.
 set -euo pipefail
-packages=(cmake g++ libgtest-dev libgmock-dev libbenchmark-dev)
+packages=(cmake g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libmuparser-dev libcli11-dev
+          libsndfile1-dev libxml2-dev locales)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-if [ ${#missing[@]} -eq 0 ]; then
-    exit 0
-fi
-if [ "$(id -u)" -eq 0 ]; then
+if [ ${#missing[@]} -gt 0 ]; then
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Missing packages. Run:"
+        echo "  sudo apt-get update && sudo apt-get install -y ${missing[*]}"
+        exit 1
+    fi
     apt-get update
     DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
-else
-    echo "Missing packages. Run:"
-    echo "  sudo apt-get update && sudo apt-get install -y ${missing[*]}"
-    exit 1
+fi
+# A locale with a decimal comma, for the test of locale-dependent syntax (skipped without it).
+if [ "$(id -u)" -eq 0 ] && ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+    localedef -i de_DE -f UTF-8 de_DE.UTF-8 || echo "note: could not generate de_DE.UTF-8"
 fi

@@ -161,12 +161,4 @@ TEST(Parser, CoalesceWithoutArgumentsDoesNotCompileButEvaluatesToZero)
     EXPECT_EQ(parser.getFunc(index)->evaluate(0, nullptr), 0.0);
 }
 
-TEST(Parser, LoadingAllPluginsNeedsTheInfoFileReader)
-{
-    ZrParser parser;
-    expectChain([&] { parser.loadAllPlugins(L"/nonexistent", L"*.xml"); },
-                {{L"ZRLOCEXCEP_ZrParserInfoObjectNotFound", nullptr,
-                  L"The ZrParserInfo COM object cannot be instanciated.\tMake sure it is registered."}});
-}
-
 } // namespace

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -389,6 +390,43 @@ TEST(Plot, LongRunsAreThinnedToThePictureWidth)
     const std::string picture = readFile(svg);
     EXPECT_EQ(occurrences(picture, "<polyline"), 1u);
     EXPECT_LT(picture.size(), 100000u);
+}
+
+} // namespace
+
+namespace {
+
+TEST(Plugins, ModulesAndInfoFileDirectoriesLoadOrReportTheirFailure)
+{
+    // The module defines "twice" and "thrice", then conflicts on "abs".
+    RunResult run = zrsignal({"eval", "--plugin", CONFLICTING_PLUGIN_MODULE, "1"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err.rfind("ZRDEFEXCEP_PluginDefConflict: The plug-in cannot be loaded because of a conflict", 0), 0u)
+        << run.err;
+    EXPECT_NE(run.err.find("\nZRDEFEXCEP_FuncAlreadyDefined: Function already defined: 'abs'\n"), std::string::npos);
+
+    run = zrsignal({"eval", "--plugin", OLD_PLUGIN_MODULE, "1"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("Requested version: 16U.  Plug-in version: 15U"), std::string::npos) << run.err;
+
+    run = zrsignal({"eval", "--plugin", "No.Such.Plugin", "1"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "ZRDEFEXCEP_PluginNotFound: The plug-in cannot be found.  Make sure the plug-in is properly "
+                       "registered. CLSID = No.Such.Plugin\nNo.Such.Plugin\n");
+
+    const std::string dir = scratchPath("plugin-dir");
+    std::filesystem::create_directories(dir + "/sub");
+    writeFile(dir + "/sub/broken.xml", "<library><type>plugin</type>");
+    run = zrsignal({"eval", "--plugin-dir", dir, "1"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "ZRLOCEXCEP_InfoFileOpenFailed: Unable to OPEN the library info file: '" + dir +
+                           "/sub/broken.xml'. Make sure the file exists and that the schema and xml syntax are "
+                           "valids.\n" +
+                           dir + "\n");
+    std::filesystem::remove(dir + "/sub/broken.xml");
+    run = zrsignal({"eval", "--plugin-dir", dir, "--pattern", "*.xml", "2"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "2\n");
 }
 
 } // namespace

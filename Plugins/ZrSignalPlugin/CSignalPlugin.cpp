@@ -1,6 +1,7 @@
 // The signal plug-in object: builds the catalogue of prototypes and hands out fresh instances.
 #include "zrsignal/CSignalPlugin.h"
 
+#include <atomic>
 #include <new>
 
 #include "Func/BeatTempo.h"
@@ -129,11 +130,30 @@ constexpr Factory catalogue[] = {
     &make<HSIIntensityFromRGBComp>, // 99
 };
 
+// Constant-initialised, so that it is valid before any static initialiser runs.
+std::atomic<long> moduleLockCount{0};
+
 } // namespace
 
 using namespace zr;
 
-CSignalPlugin::CSignalPlugin()
+void CZrSignalPluginModule::lock()
+{
+    moduleLockCount.fetch_add(1, std::memory_order_relaxed);
+}
+
+void CZrSignalPluginModule::unlock()
+{
+    moduleLockCount.fetch_sub(1, std::memory_order_acq_rel);
+}
+
+long CZrSignalPluginModule::lockCount()
+{
+    return moduleLockCount.load(std::memory_order_acquire);
+}
+
+// The module lock is taken last, so a construction that fails leaves the count unchanged.
+CSignalPlugin::CSignalPlugin(IUnknown* outer) : controllingUnknown_(outer ? outer : &ownUnknown_)
 {
     prototypes_.reserve(std::size(catalogue));
     try {
@@ -144,39 +164,40 @@ CSignalPlugin::CSignalPlugin()
             delete p;
         throw;
     }
+    CZrSignalPluginModule::lock();
 }
 
 CSignalPlugin::~CSignalPlugin()
 {
     for (ZrFunctionI* p : prototypes_)
         delete p;
+    CZrSignalPluginModule::unlock();
 }
 
 HRESULT CSignalPlugin::create(const IID& iid, void** object)
 {
-    if (!object)
-        return E_POINTER;
-    *object = nullptr;
-    CSignalPlugin* plugin = nullptr;
-    try {
-        plugin = new CSignalPlugin();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-    plugin->AddRef();
-    HRESULT hr = plugin->QueryInterface(iid, object);
-    plugin->Release();
-    return hr;
+    return createInstance(nullptr, iid, object);
 }
 
 HRESULT CSignalPlugin::createInstance(IUnknown* outer, const IID& iid, void** object)
 {
-    if (outer) {
-        if (object)
-            *object = nullptr;
+    if (!object)
+        return E_POINTER;
+    *object = nullptr;
+    // An outer object must hold the inner object's own unknown, the only one that does not
+    // delegate back to it.
+    if (outer && !(iid == IID_IUnknown))
         return CLASS_E_NOAGGREGATION;
+    CSignalPlugin* plugin = nullptr;
+    try {
+        plugin = new CSignalPlugin(outer);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
     }
-    return create(iid, object);
+    plugin->ownUnknown_.AddRef();
+    const HRESULT hr = plugin->ownUnknown_.QueryInterface(iid, object);
+    plugin->ownUnknown_.Release();
+    return hr;
 }
 
 bool registerSignalPlugin()
@@ -185,42 +206,68 @@ bool registerSignalPlugin()
                              &CSignalPlugin::createInstance);
 }
 
+#ifndef ZR_SIGNAL_PLUGIN_MODULE
 // The plug-in library's link options name this symbol, so that its object file (and this
-// registration) is part of every program that links the library.
+// registration) is part of every program that links the library. The loadable module leaves
+// the class table alone: once unregistered, its class must no longer be found.
 extern "C" {
 extern const bool zrSignalPluginRegistered;
 const bool zrSignalPluginRegistered = registerSignalPlugin();
 }
+#endif
 
-HRESULT CSignalPlugin::QueryInterface(const IID& iid, void** object)
+HRESULT CSignalPlugin::OwnUnknown::QueryInterface(const IID& iid, void** object)
 {
     if (!object)
         return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_ISignalPlugin)
-        *object = static_cast<ISignalPlugin*>(this);
+    if (iid == IID_IUnknown) {
+        *object = this;
+        AddRef();
+        return S_OK;
+    }
+    IUnknown* found = nullptr;
+    if (iid == IID_ISignalPlugin)
+        found = static_cast<ISignalPlugin*>(&object_);
     else if (iid == IID_IDispatch || iid == IID_IZrParserPlugin)
-        *object = static_cast<IZrParserPlugin*>(this);
+        found = static_cast<IZrParserPlugin*>(&object_);
     else if (iid == IID_ISupportErrorInfo)
-        *object = static_cast<ISupportErrorInfo*>(this);
-    else {
+        found = static_cast<ISupportErrorInfo*>(&object_);
+    if (!found) {
         *object = nullptr;
         return E_NOINTERFACE;
     }
-    AddRef();
+    // Counted through the interface handed out, that is by the outer object when aggregated.
+    found->AddRef();
+    *object = found;
     return S_OK;
+}
+
+std::uint32_t CSignalPlugin::OwnUnknown::AddRef()
+{
+    return object_.refs_.increment();
+}
+
+std::uint32_t CSignalPlugin::OwnUnknown::Release()
+{
+    const std::uint32_t left = object_.refs_.decrement();
+    if (left == 0)
+        delete &object_;
+    return left;
+}
+
+HRESULT CSignalPlugin::QueryInterface(const IID& iid, void** object)
+{
+    return controllingUnknown_->QueryInterface(iid, object);
 }
 
 std::uint32_t CSignalPlugin::AddRef()
 {
-    return refs_.increment();
+    return controllingUnknown_->AddRef();
 }
 
 std::uint32_t CSignalPlugin::Release()
 {
-    std::uint32_t left = refs_.decrement();
-    if (left == 0)
-        delete this;
-    return left;
+    return controllingUnknown_->Release();
 }
 
 HRESULT CSignalPlugin::GetTypeInfoCount(unsigned* count)

@@ -1,10 +1,13 @@
-// The process-wide class table: class ids and ProgIDs mapped to creation functions.
+// The process-wide class table: class ids and ProgIDs mapped to creation functions, with the
+// registry behind it for classes that live in loadable modules.
 #include "zrparser/ZrClassTable.h"
 
 #include <map>
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include "ZrModuleLoader.h"
 
 namespace zr {
 
@@ -67,14 +70,20 @@ HRESULT clsidFromString(const wchar_t* text, CLSID& clsid)
         clsid = *parsed;
         return S_OK;
     }
-    ClassTable& t = table();
-    std::lock_guard guard(t.lock);
-    for (const ClassRecord& r : t.classes)
-        for (const std::wstring& progId : r.progIds)
-            if (progId == text) {
-                clsid = r.clsid;
-                return S_OK;
-            }
+    {
+        ClassTable& t = table();
+        std::lock_guard guard(t.lock);
+        for (const ClassRecord& r : t.classes)
+            for (const std::wstring& progId : r.progIds)
+                if (progId == text) {
+                    clsid = r.clsid;
+                    return S_OK;
+                }
+    }
+    if (auto registered = clsidFromRegistry(text)) {
+        clsid = *registered;
+        return S_OK;
+    }
     return CO_E_CLASSSTRING;
 }
 
@@ -91,7 +100,7 @@ HRESULT createInstance(const CLSID& clsid, IUnknown* outer, const IID& iid, void
             create = r->create;
     }
     if (!create)
-        return REGDB_E_CLASSNOTREG;
+        return createFromRegistry(clsid, outer, iid, object);
     return create(outer, iid, object);
 }
 

@@ -5,12 +5,16 @@
 #include <array>
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <utility>
+#include <vector>
 
 #include "ZrParserCompiler.h"
 #include "ZrParserDefFuncs.h"
 #include "ZrParserRegistrar.h"
+#include "ZrSystem.h"
 #include "zrparser/ZrClassTable.h"
+#include "zrparser/ZrParserInfo.h"
 
 // ---- memory variables ---------------------------------------------------------------------
 
@@ -388,9 +392,74 @@ void ZrParser::useLocaleSettings()
     setSyntax(ZrSyntax{*point, *point == L',' ? L';' : L','});
 }
 
-void ZrParser::loadAllPlugins(const wchar_t*, const wchar_t*)
+namespace {
+
+// Appends the entries of `failure`, newest first, to the failures collected so far.
+void collectFailure(std::optional<ZrParserException>& collected, const ZrParserException& failure)
 {
-    ZR_RAISE(ZrExcepData(L"ZRLOCEXCEP_ZrParserInfoObjectNotFound"));
+    for (unsigned i = failure.getNbExceptions(); i-- > 0;) {
+        const ZrParserException::Entry& e = failure.getEntry(i);
+        if (collected)
+            collected->add(e.line, e.file.c_str(), e.code, e.data, e.description.c_str());
+        else
+            collected.emplace(e.line, e.file.c_str(), e.code, e.data, e.description.c_str());
+    }
+}
+
+// Takes one text out of a record and frees it.
+std::wstring takeText(zr::BSTR& text)
+{
+    std::wstring taken = text ? text : L"";
+    zr::sysFreeString(text);
+    text = nullptr;
+    return taken;
+}
+
+struct ReleaseReader {
+    void operator()(IZrParserInfo* reader) const { reader->Release(); }
+};
+
+} // namespace
+
+// Reads every info file of the tree (files of a directory before its subdirectories, depth
+// first) and loads each plug-in they describe. A file that cannot be read, or a plug-in that
+// fails to load, does not stop the others: their failures are thrown together at the end.
+void ZrParser::loadAllPlugins(const wchar_t* directory, const wchar_t* searchPattern)
+{
+    const std::vector<std::wstring> paths =
+        zr::sys::findFiles(directory ? directory : L"", searchPattern ? searchPattern : L"*");
+
+    IZrParserInfo* created = nullptr;
+    const zr::HRESULT hr =
+        zr::createInstance(CLSID_ZrParserInfo, nullptr, IID_IZrParserInfo, reinterpret_cast<void**>(&created));
+    if (zr::failed(hr) || !created)
+        ZR_RAISE(ZrExcepData(L"ZRLOCEXCEP_ZrParserInfoObjectNotFound"));
+    const std::unique_ptr<IZrParserInfo, ReleaseReader> reader(created);
+
+    std::optional<ZrParserException> failures;
+    for (const std::wstring& path : paths) {
+        ZrLibInfo record;
+        if (zr::failed(reader->loadFile(path.c_str())) || zr::failed(reader->getLibInfo(&record))) {
+            const ZrExcepData data(L"ZRLOCEXCEP_InfoFileOpenFailed", L"itemName", path);
+            collectFailure(failures, ZrParserException(__LINE__, ZR_SOURCE_FILE, 0, data, getExcepText(data).c_str()));
+            continue;
+        }
+        takeText(record.name);
+        takeText(record.version);
+        takeText(record.description);
+        const std::wstring type = takeText(record.type);
+        takeText(record.module);
+        const std::wstring classId = takeText(record.classId);
+        if (type != L"plugin")
+            continue;
+        try {
+            loadPlugin(classId.c_str());
+        } catch (const ZrParserException& e) {
+            collectFailure(failures, e);
+        }
+    }
+    if (failures)
+        throw ZrParserException(*failures);
 }
 
 // ---- compilation --------------------------------------------------------------------------

@@ -8,7 +8,7 @@
 #include "TextCodec.h"
 #include "ValueWriters.h"
 #include "zrparser/ZrParser.h"
-#include "zrsignal/CSignalPlugin.h"
+#include "SignalModule.h"
 
 namespace zrsignal {
 
@@ -35,9 +35,7 @@ CatalogueRow describeItem(int index, const ZrParserItemI& item, int args, bool s
 std::vector<CatalogueRow> pluginRows()
 {
     std::vector<CatalogueRow> rows;
-    IZrParserPlugin* plugin = nullptr;
-    if (zr::failed(CSignalPlugin::create(IID_IZrParserPlugin, reinterpret_cast<void**>(&plugin))) || !plugin)
-        return rows;
+    PluginPtr plugin = createSignalPlugin();
     int count = 0;
     plugin->getNbFuncs(&count);
     for (int i = 0; i < count; ++i) {
@@ -47,7 +45,6 @@ std::vector<CatalogueRow> pluginRows()
             delete func;
         }
     }
-    plugin->Release();
     return rows;
 }
 

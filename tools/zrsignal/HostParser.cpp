@@ -2,9 +2,12 @@
 #include "HostParser.h"
 
 #include <clocale>
+#include <filesystem>
 
 #include "ErrorReport.h"
+#include "SignalModule.h"
 #include "TextCodec.h"
+#include "zrparser/ZrComponentModule.h"
 #include "zrsignal/CSignalPlugin.h"
 
 namespace zrsignal {
@@ -41,6 +44,23 @@ void define(const std::string& subject, Step step)
     }
 }
 
+// Loads a plug-in named by a module file (registered for this process only) or by a class id
+// or ProgID that the class table or the registry knows.
+void loadPlugin(ZrParser& parser, const std::string& text)
+{
+    const std::wstring wide = toWide(text);
+    if (std::filesystem::is_regular_file(text)) {
+        std::vector<std::wstring> classIds;
+        if (zr::succeeded(zr::registerModuleForProcess(text, classIds))) {
+            for (const std::wstring& id : classIds)
+                parser.loadPlugin(id.c_str());
+            return;
+        }
+    }
+    // Not a usable module file: the library reports the name it cannot find.
+    parser.loadPlugin(wide.c_str());
+}
+
 } // namespace
 
 double* HostVariables::add(const std::string& name, double initial, const std::string& definitionText)
@@ -51,6 +71,7 @@ double* HostVariables::add(const std::string& name, double initial, const std::s
 
 std::unique_ptr<ZrParser> makeHostParser(const DefinitionOptions& options, HostVariables& variables)
 {
+    useSignalModule();
     auto parser = std::make_unique<ZrParser>();
     define("ZrSignalPlugin.SignalPlugin", [&] {
         // The plug-in brings its own versions of these; both cannot be defined at once.
@@ -60,6 +81,11 @@ std::unique_ptr<ZrParser> makeHostParser(const DefinitionOptions& options, HostV
         parser->loadPlugin(PROGID_SignalPlugin);
         parser->defineFunc(new TimeIncrementFct(zr::TWO_PI / options.fps));
     });
+    for (const std::string& plugin : options.plugins)
+        define(plugin, [&] { loadPlugin(*parser, plugin); });
+    if (!options.pluginDir.empty())
+        define(options.pluginDir,
+               [&] { parser->loadAllPlugins(toWide(options.pluginDir).c_str(), toWide(options.pluginPattern).c_str()); });
     if (options.useLocale) {
         std::setlocale(LC_ALL, "");
         parser->useLocaleSettings();

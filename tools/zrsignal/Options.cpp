@@ -80,6 +80,11 @@ void addDefinitionOptions(CLI::App& command, DefinitionOptions& options)
     command.add_option("--audio", options.audioPath, "Audio file: defines the variable level, the loudness of each frame")
         ->type_name("FILE");
     command.add_flag("--locale", options.useLocale, "Take the decimal point from the user's locale");
+    command.add_option("--plugin", options.plugins,
+                       "Plug-in to load: a module file, or a registered class id or ProgID (repeatable)");
+    command.add_option("--plugin-dir", options.pluginDir, "Load every plug-in described by the info files of a directory tree");
+    command.add_option("--pattern", options.pluginPattern, "Info-file name pattern of --plugin-dir")
+        ->capture_default_str();
 }
 
 void addRunOptions(CLI::App& command, RunOptions& options)

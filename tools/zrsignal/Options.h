@@ -39,6 +39,9 @@ struct DefinitionOptions {
     std::string inputPath;
     std::string audioPath;
     bool useLocale = false;
+    std::vector<std::string> plugins;     // module files, class ids or ProgIDs
+    std::string pluginDir;                // loads every plug-in its info files describe
+    std::string pluginPattern = "*.xml";
 
     // Checked values, filled by finish().
     std::vector<NamedNumber> vars;

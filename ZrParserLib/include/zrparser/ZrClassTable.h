@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "zrparser/ZrCom.h"
+#include "zrparser/ZrExport.h"
 
 namespace zr {
 
@@ -13,13 +14,15 @@ using CreateInstanceFn = HRESULT (*)(IUnknown* outer, const IID& iid, void** obj
 
 // Registers (or replaces) a class under its id and ProgIDs. Returns true so that it can
 // initialise a static flag.
-bool registerClass(const CLSID& clsid, std::initializer_list<const wchar_t*> progIds, CreateInstanceFn create);
-void unregisterClass(const CLSID& clsid);
+ZR_API bool registerClass(const CLSID& clsid, std::initializer_list<const wchar_t*> progIds, CreateInstanceFn create);
+ZR_API void unregisterClass(const CLSID& clsid);
 
-// Reads a braced class id text, or a registered ProgID. CO_E_CLASSSTRING when neither.
-HRESULT clsidFromString(const wchar_t* text, CLSID& clsid);
+// Reads a braced class id text, or a ProgID of the class table or else of the registry
+// (following CurVer). CO_E_CLASSSTRING when neither.
+ZR_API HRESULT clsidFromString(const wchar_t* text, CLSID& clsid);
 
-// Creates an instance of a registered class. REGDB_E_CLASSNOTREG when the class is unknown.
-HRESULT createInstance(const CLSID& clsid, IUnknown* outer, const IID& iid, void** object);
+// Creates an instance of a class of the class table, or else of a class whose module the
+// registry names. REGDB_E_CLASSNOTREG when the class is unknown to both.
+ZR_API HRESULT createInstance(const CLSID& clsid, IUnknown* outer, const IID& iid, void** object);
 
 } // namespace zr

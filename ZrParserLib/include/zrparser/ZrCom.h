@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "zrparser/ZrExport.h"
+
 namespace zr {
 
 using HRESULT = std::int32_t;
@@ -42,17 +44,17 @@ using CLSID = GUID;
 using IID = GUID;
 
 // Parses the braced text form "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" (hex digits of either case).
-std::optional<GUID> guidFromString(const wchar_t* text);
+ZR_API std::optional<GUID> guidFromString(const wchar_t* text);
 // Formats a GUID in the braced form with upper-case hex digits.
-std::wstring guidToString(const GUID& guid);
+ZR_API std::wstring guidToString(const GUID& guid);
 
 // System strings: zero-terminated wide strings that the receiver frees with sysFreeString.
 using BSTR = wchar_t*;
-BSTR sysAllocString(const wchar_t* text);
-void sysFreeString(BSTR text);
+ZR_API BSTR sysAllocString(const wchar_t* text);
+ZR_API void sysFreeString(BSTR text);
 
 // The counted interface every component object answers.
-class IUnknown {
+class ZR_API IUnknown {
 public:
     virtual HRESULT QueryInterface(const IID& iid, void** object) = 0;
     virtual std::uint32_t AddRef() = 0;
@@ -64,7 +66,7 @@ protected:
 
 // Late-bound access. Our plug-ins are called through their own slots only, so every
 // implementation in this project answers these with E_NOTIMPL; they keep the slot layout.
-class IDispatch : public IUnknown {
+class ZR_API IDispatch : public IUnknown {
 public:
     virtual HRESULT GetTypeInfoCount(unsigned* count) = 0;
     virtual HRESULT GetTypeInfo(unsigned index, std::uint32_t locale, void** typeInfo) = 0;
@@ -77,7 +79,7 @@ protected:
     ~IDispatch() = default;
 };
 
-class ISupportErrorInfo : public IUnknown {
+class ZR_API ISupportErrorInfo : public IUnknown {
 public:
     virtual HRESULT InterfaceSupportsErrorInfo(const IID& iid) = 0;
 

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "zrparser/ZrExport.h"
+
 class ZrCompilerI;
 class ZrRegistrarI;
 class ZrFunctionI;
@@ -11,7 +13,7 @@ class ZrVariableI;
 struct ZrProgram;
 
 // Receives the characters of an expression while it is the compiler's current state.
-class ZrCompilerStateI {
+class ZR_API ZrCompilerStateI {
 public:
     virtual void init(ZrCompilerI* compiler, ZrRegistrarI* registrar) = 0;
     virtual void onEnd() = 0;
@@ -24,7 +26,7 @@ public:
     virtual ~ZrCompilerStateI() = default;
 };
 
-class ZrCompilerPublicI {
+class ZR_API ZrCompilerPublicI {
 public:
     virtual bool isAutoVarDefinitionEnabled() = 0;
     virtual void compile(const wchar_t* expr) = 0;
@@ -38,7 +40,7 @@ public:
     virtual ~ZrCompilerPublicI() = default;
 };
 
-class ZrCompilerI : public ZrCompilerPublicI {
+class ZR_API ZrCompilerI : public ZrCompilerPublicI {
 public:
     virtual void enableAutoVarDefinition(bool enable) = 0;
     virtual bool hasSpawnedItems() = 0;

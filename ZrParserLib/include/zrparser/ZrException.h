@@ -4,8 +4,10 @@
 
 #include <string>
 
+#include "zrparser/ZrExport.h"
+
 // The id and named parameters of one failure (at most four parameters; more are dropped).
-class ZrExcepData {
+class ZR_API ZrExcepData {
 public:
     static constexpr unsigned MAX_PARAMS = 4;
 
@@ -34,13 +36,13 @@ public:
 
 // The finished description of `data`: the catalogue template of its id with the parameters put
 // in, or "Unknown exception: <id>" for an id the catalogue lacks.
-std::wstring getExcepText(const ZrExcepData& data);
+ZR_API std::wstring getExcepText(const ZrExcepData& data);
 
 // The template of a catalogued id, or null.
-const wchar_t* findExcepTemplate(const wchar_t* id);
+ZR_API const wchar_t* findExcepTemplate(const wchar_t* id);
 
 // Base of the chain: what describes the entry added last, and each entry's description.
-class ZrException {
+class ZR_API ZrException {
 public:
     static constexpr unsigned MAX_ENTRIES = 4;
 
@@ -63,7 +65,7 @@ protected:
 // A chain of up to four entries. Copying reverses the order of the entries: every rethrow in
 // the library throws a copy, so a context entry added on the way out comes first.
 template <class Data>
-class ZrChainedExceptions : public ZrException {
+class ZR_API ZrChainedExceptions : public ZrException {
 public:
     struct Entry {
         unsigned line = 0;
@@ -127,9 +129,9 @@ private:
 using ZrParserException = ZrChainedExceptions<ZrExcepData>;
 
 // Raises a one-entry chain for `data`, recording the raising site.
-[[noreturn]] void zrRaise(const ZrExcepData& data, unsigned line, const wchar_t* file);
+[[noreturn]] ZR_API void zrRaise(const ZrExcepData& data, unsigned line, const wchar_t* file);
 // Adds a context entry for `data` to a caught chain and throws a copy of it.
-[[noreturn]] void zrRethrowWith(ZrParserException& caught, const ZrExcepData& data, unsigned line, const wchar_t* file);
+[[noreturn]] ZR_API void zrRethrowWith(ZrParserException& caught, const ZrExcepData& data, unsigned line, const wchar_t* file);
 
 #define ZR_WIDEN_IMPL(x) L##x
 #define ZR_WIDEN(x) ZR_WIDEN_IMPL(x)

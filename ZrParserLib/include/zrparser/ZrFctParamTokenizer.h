@@ -6,12 +6,13 @@
 #include <vector>
 
 #include "zrparser/ZrCompilerI.h"
+#include "zrparser/ZrExport.h"
 #include "zrparser/ZrParserItemI.h"
 
-class ZrFctParamTokenizer final : public ZrCompilerStateI {
+class ZR_API ZrFctParamTokenizer final : public ZrCompilerStateI {
 public:
     // Base of functions that receive their arguments as texts.
-    class ClientFctI : public ZrFunctionI {
+    class ZR_API ClientFctI : public ZrFunctionI {
     public:
         ClientFctI() = default;
         ClientFctI(const ClientFctI&) = delete;

@@ -1,9 +1,10 @@
 // Operator items: prefix or binary operators with a binding strength.
 #pragma once
 
+#include "zrparser/ZrExport.h"
 #include "zrparser/ZrParserItemI.h"
 
-class ZrOperatorI : public ZrParserItemI {
+class ZR_API ZrOperatorI : public ZrParserItemI {
 public:
     // Binding strength 0..9999; a larger value binds more tightly.
     virtual int getPrecedence() const = 0;

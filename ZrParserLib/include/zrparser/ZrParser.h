@@ -6,6 +6,7 @@
 #include "zrparser/ZrClassTable.h"
 #include "zrparser/ZrCompilerI.h"
 #include "zrparser/ZrException.h"
+#include "zrparser/ZrExport.h"
 #include "zrparser/ZrFunctionBase.h"
 #include "zrparser/ZrOperatorI.h"
 #include "zrparser/ZrParserItemI.h"
@@ -16,10 +17,10 @@
 
 // Defines items, compiles one expression and evaluates it, typically once per frame.
 // A parser is used by one thread at a time.
-class ZrParser : public ZrRegistrarPublicI, public ZrCompilerPublicI {
+class ZR_API ZrParser : public ZrRegistrarPublicI, public ZrCompilerPublicI {
 public:
     // A variable bound to a double in memory (the host's, or its own).
-    class MemVariableEvaluator final : public ZrVariableI {
+    class ZR_API MemVariableEvaluator final : public ZrVariableI {
     public:
         MemVariableEvaluator(const wchar_t* name, double* valuePtr);
         // A variable that owns its value, initially 0.
@@ -40,7 +41,7 @@ public:
     };
 
     // Makes variables that own their values, for automatic definition of unknown names.
-    class MemVariableFactory final : public ZrVariableFactoryI {
+    class ZR_API MemVariableFactory final : public ZrVariableFactoryI {
     public:
         ZrVariableI* create(const wchar_t* name) override;
         ZrVariableFactoryI* spawn() const override;

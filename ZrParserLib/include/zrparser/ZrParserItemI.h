@@ -2,13 +2,15 @@
 // compiler and the evaluation loop.
 #pragma once
 
+#include "zrparser/ZrExport.h"
+
 class ZrCompilerI;
 class ZrRegistrarI;
 class ZrCompilerStateI;
 
 // Base of every item an expression can name. Texts are literals or members that live as long
 // as the item; callers never free them.
-class ZrParserItemI {
+class ZR_API ZrParserItemI {
 public:
     // Identifier that names one overload exactly; the symbol unless the item says otherwise.
     virtual const wchar_t* getID() const { return getSymbol(); }
@@ -28,7 +30,7 @@ public:
 
 // A function item. Non-shareable functions are spawned once per call written in an expression,
 // so each call keeps its own state.
-class ZrFunctionI : public ZrParserItemI {
+class ZR_API ZrFunctionI : public ZrParserItemI {
 public:
     // Number of arguments; -1 takes any number (including none).
     virtual int getNbArgs() const = 0;

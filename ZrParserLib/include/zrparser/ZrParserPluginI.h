@@ -2,6 +2,7 @@
 #pragma once
 
 #include "zrparser/ZrCom.h"
+#include "zrparser/ZrExport.h"
 
 class ZrFunctionI;
 class ZrOperatorI;
@@ -12,7 +13,7 @@ inline constexpr zr::IID IID_IZrParserPlugin{0x6C1D6C52, 0x7C3B, 0x4E8F, {0x9A, 
 // The library version text a plug-in must report to be loaded.
 inline constexpr const wchar_t* ZR_PARSER_VERSION = L"16U";
 
-class IZrParserPlugin : public zr::IDispatch {
+class ZR_API IZrParserPlugin : public zr::IDispatch {
 public:
     virtual zr::HRESULT getNbFuncs(int* count) = 0;
     // A new instance of function `index`; the caller owns it.

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "zrparser/ZrExport.h"
+
 namespace zr {
 
 // Angles in the signal functions use these literals exactly, never a computed pi.
@@ -17,7 +19,7 @@ inline constexpr double THREE_HALF_PI = 4.712388980384692;
 inline constexpr double UNDEFINED_MARKER = 99999999.0;
 
 // The library's NaN: a quiet NaN with every mantissa bit set (0x7FFFFFFFFFFFFFFF).
-double nan();
+ZR_API double nan();
 
 // True when x is neither NaN nor an infinity.
 inline bool isUsable(double x) { return x - x == 0.0; }
@@ -60,18 +62,18 @@ inline std::int32_t wrappingMul(std::int32_t a, std::int32_t b)
 
 // The process-wide pseudo-random generator of the C runtime, masked to 0..32767.
 // The library never seeds it; hosts and tests call srand() when they want a fixed sequence.
-int rand();
+ZR_API int rand();
 
 // Milliseconds of a monotonic clock. A host or a test may replace the source with
 // setTickSource (nullptr restores the steady clock) to drive timers with a simulated clock.
 using TickSource = std::uint64_t (*)();
-std::uint64_t tickCount();
-void setTickSource(TickSource source);
+ZR_API std::uint64_t tickCount();
+ZR_API void setTickSource(TickSource source);
 
 // Upper case of every character, independent of the locale's case rules for ASCII letters.
-std::wstring toUpper(const std::wstring& text);
+ZR_API std::wstring toUpper(const std::wstring& text);
 
 // The decimal separator of the calling thread's locale, if it can be read.
-std::optional<wchar_t> localeDecimalPoint();
+ZR_API std::optional<wchar_t> localeDecimalPoint();
 
 } // namespace zr

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "zrparser/ZrExport.h"
+
 class ZrParserItemI;
 
 struct ZrProgramItem {
@@ -19,7 +21,7 @@ struct ZrProgramItem {
 };
 
 // Owns the steps' argument arrays and the items marked as owned.
-struct ZrProgram {
+struct ZR_API ZrProgram {
     std::vector<ZrProgramItem> items;
 
     ZrProgram() = default;

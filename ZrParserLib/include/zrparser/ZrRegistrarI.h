@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "zrparser/ZrExport.h"
+
 class ZrVariableI;
 class ZrVariableFactoryI;
 class ZrFunctionI;
@@ -16,7 +18,7 @@ struct ZrSyntax {
     wchar_t argumentSeparator = L',';
 };
 
-class ZrRegistrarPublicI {
+class ZR_API ZrRegistrarPublicI {
 public:
     // Every define operation takes ownership of the item, also when the definition fails.
     virtual void defineVar(ZrVariableI* var) = 0;
@@ -45,7 +47,7 @@ public:
     virtual ~ZrRegistrarPublicI() = default;
 };
 
-class ZrRegistrarI : public ZrRegistrarPublicI {
+class ZR_API ZrRegistrarI : public ZrRegistrarPublicI {
 public:
     // Takes ownership; the previous factory is deleted. `factory` must not be null.
     virtual void setVarFactory(ZrVariableFactoryI* factory) = 0;

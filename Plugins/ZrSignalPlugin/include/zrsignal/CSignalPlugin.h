@@ -22,8 +22,18 @@ inline constexpr const wchar_t* PROGID_SignalPlugin = L"ZrSignalPlugin.SignalPlu
 inline constexpr const wchar_t* PROGID_SignalPlugin1 = L"ZrSignalPlugin.SignalPlugin.1";
 
 // Registers the plug-in in the process's class table. Linking the plug-in library does this
-// at start-up; calling it again is harmless.
+// at start-up; calling it again is harmless. The loadable module does not: its class is
+// found through the registry.
 bool registerSignalPlugin();
+
+// The module's lock count: live plug-in objects plus explicit server locks. The loadable
+// module may be unloaded only while it is zero. Changes are atomic.
+class CZrSignalPluginModule {
+public:
+    static void lock();
+    static void unlock();
+    static long lockCount();
+};
 
 // The plug-in's own late-bound interface; it has no operations of its own.
 class ISignalPlugin : public zr::IDispatch {
@@ -35,10 +45,12 @@ class CSignalPlugin final : public ISignalPlugin, public IZrParserPlugin, public
 public:
     // Creates a stand-alone object and returns the requested interface (one reference).
     static zr::HRESULT create(const zr::IID& iid, void** object);
-    // The class table's creation function; aggregation is not offered here.
+    // Creates a stand-alone object (outer null) or an inner object aggregated by `outer`, which
+    // must then ask for IID_IUnknown and receives the inner object's own unknown.
     static zr::HRESULT createInstance(zr::IUnknown* outer, const zr::IID& iid, void** object);
 
-    // IUnknown
+    // IUnknown of every interface below: passed on to the controlling unknown, which is the
+    // outer object when aggregated and the object's own unknown otherwise.
     zr::HRESULT QueryInterface(const zr::IID& iid, void** object) override;
     std::uint32_t AddRef() override;
     std::uint32_t Release() override;
@@ -63,9 +75,25 @@ public:
     zr::HRESULT getInfoFile(zr::BSTR* fileName, zr::BSTR* second, int* flag) override;
 
 private:
-    CSignalPlugin();
+    // The object's own IUnknown: it counts the references and answers interface queries. An
+    // aggregating outer object holds it, while every other interface of the object delegates to
+    // the outer object.
+    class OwnUnknown final : public zr::IUnknown {
+    public:
+        explicit OwnUnknown(CSignalPlugin& object) : object_(object) {}
+        zr::HRESULT QueryInterface(const zr::IID& iid, void** object) override;
+        std::uint32_t AddRef() override;
+        std::uint32_t Release() override;
+
+    private:
+        CSignalPlugin& object_;
+    };
+
+    explicit CSignalPlugin(zr::IUnknown* outer);
     ~CSignalPlugin();
 
     std::vector<ZrFunctionI*> prototypes_;
     zr::RefCount refs_;
+    OwnUnknown ownUnknown_{*this};
+    zr::IUnknown* controllingUnknown_;
 };

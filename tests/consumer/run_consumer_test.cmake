@@ -1,0 +1,26 @@
+# Installs the package into a fresh prefix, builds the consumer project against it alone and
+# runs the consumer, which must print the values of its formula.
+function(run what)
+    execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+    if(NOT result EQUAL 0)
+        message(FATAL_ERROR "${what} failed (${result}):\n${output}")
+    endif()
+    set(output "${output}" PARENT_SCOPE)
+endfunction()
+
+file(REMOVE_RECURSE ${ZR_WORK_DIR})
+set(prefix ${ZR_WORK_DIR}/prefix)
+run("Installing the package" ${CMAKE_COMMAND} --install ${ZR_BUILD_DIR} --prefix ${prefix} --component zrparser)
+run("Configuring the consumer" ${CMAKE_COMMAND} -S ${ZR_CONSUMER_SOURCE_DIR} -B ${ZR_WORK_DIR}/build
+    -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF
+    -DCMAKE_CXX_COMPILER=${ZR_CXX_COMPILER} -DCMAKE_BUILD_TYPE=${ZR_BUILD_TYPE}
+    "-DCMAKE_CXX_FLAGS=${ZR_CXX_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${ZR_EXE_LINKER_FLAGS}")
+run("Building the consumer" ${CMAKE_COMMAND} --build ${ZR_WORK_DIR}/build)
+# The consumer loads the installed module without touching any registry file.
+run("Running the consumer" ${CMAKE_COMMAND} -E env ZR_REGISTRY=${ZR_WORK_DIR}/registry ${ZR_WORK_DIR}/build/consumer)
+if(NOT output MATCHES "^module: ${prefix}/[^\n]*/ZrSignalPlugin.so\ncounter\\(0, 3, 1\\) \\* 10: 10 20 30 0 10\n$")
+    message(FATAL_ERROR "Unexpected consumer output:\n${output}")
+endif()
+if(EXISTS ${ZR_WORK_DIR}/registry)
+    message(FATAL_ERROR "The consumer wrote a registry file")
+endif()
