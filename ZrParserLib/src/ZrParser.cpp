@@ -394,18 +394,6 @@ void ZrParser::useLocaleSettings()
 
 namespace {
 
-// Appends the entries of `failure`, newest first, to the failures collected so far.
-void collectFailure(std::optional<ZrParserException>& collected, const ZrParserException& failure)
-{
-    for (unsigned i = failure.getNbExceptions(); i-- > 0;) {
-        const ZrParserException::Entry& e = failure.getEntry(i);
-        if (collected)
-            collected->add(e.line, e.file.c_str(), e.code, e.data, e.description.c_str());
-        else
-            collected.emplace(e.line, e.file.c_str(), e.code, e.data, e.description.c_str());
-    }
-}
-
 // Takes one text out of a record and frees it.
 std::wstring takeText(zr::BSTR& text)
 {
@@ -436,12 +424,12 @@ void ZrParser::loadAllPlugins(const wchar_t* directory, const wchar_t* searchPat
         ZR_RAISE(ZrExcepData(L"ZRLOCEXCEP_ZrParserInfoObjectNotFound"));
     const std::unique_ptr<IZrParserInfo, ReleaseReader> reader(created);
 
-    std::optional<ZrParserException> failures;
+    ZrParserException failures;
     for (const std::wstring& path : paths) {
         ZrLibInfo record;
         if (zr::failed(reader->loadFile(path.c_str())) || zr::failed(reader->getLibInfo(&record))) {
             const ZrExcepData data(L"ZRLOCEXCEP_InfoFileOpenFailed", L"itemName", path);
-            collectFailure(failures, ZrParserException(__LINE__, ZR_SOURCE_FILE, 0, data, getExcepText(data).c_str()));
+            failures.add(__LINE__, ZR_SOURCE_FILE, 0, data, getExcepText(data).c_str());
             continue;
         }
         takeText(record.name);
@@ -455,11 +443,11 @@ void ZrParser::loadAllPlugins(const wchar_t* directory, const wchar_t* searchPat
         try {
             loadPlugin(classId.c_str());
         } catch (const ZrParserException& e) {
-            collectFailure(failures, e);
+            failures.appendChain(e);
         }
     }
-    if (failures)
-        throw ZrParserException(*failures);
+    if (failures.getNbExceptions() > 0)
+        throw ZrParserException(failures);
 }
 
 // ---- compilation --------------------------------------------------------------------------

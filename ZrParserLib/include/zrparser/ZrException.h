@@ -75,6 +75,9 @@ public:
         Data data;
     };
 
+    // An empty chain, for collecting the failures of several steps.
+    ZrChainedExceptions() = default;
+
     ZrChainedExceptions(unsigned line, const wchar_t* file, unsigned code, const Data& data, const wchar_t* description)
     {
         add(line, file, code, data, description);
