@@ -33,18 +33,31 @@ const Expression expressions[] = {
     {"40 operators", longExpression(), longExpression()},
 };
 
+// Our parser with the variables x, y and z bound to `values`.
+struct OurParser {
+    double values[3] = {1.5, 2.5, 3.5};
+    ZrParser parser;
+    OurParser()
+    {
+        parser.defineVar(L"x", &values[0]);
+        parser.defineVar(L"y", &values[1]);
+        parser.defineVar(L"z", &values[2]);
+    }
+};
+
+std::wstring wide(const std::string& text)
+{
+    return std::wstring(text.begin(), text.end());
+}
+
 void ours(benchmark::State& state)
 {
     const Expression& e = expressions[state.range(0)];
-    ZrParser parser;
-    double x = 1.5, y = 2.5, z = 3.5;
-    parser.defineVar(L"x", &x);
-    parser.defineVar(L"y", &y);
-    parser.defineVar(L"z", &z);
-    parser.compile(std::wstring(e.ours.begin(), e.ours.end()).c_str());
+    OurParser ours;
+    ours.parser.compile(wide(e.ours).c_str());
     for (auto _ : state) {
-        x += 1e-9;
-        benchmark::DoNotOptimize(parser.evaluate());
+        ours.values[0] += 1e-9;
+        benchmark::DoNotOptimize(ours.parser.evaluate());
     }
     state.SetLabel(e.name);
 }
@@ -70,14 +83,10 @@ void peer(benchmark::State& state)
 void oursCompile(benchmark::State& state)
 {
     const Expression& e = expressions[state.range(0)];
-    ZrParser parser;
-    double x = 1.5, y = 2.5, z = 3.5;
-    parser.defineVar(L"x", &x);
-    parser.defineVar(L"y", &y);
-    parser.defineVar(L"z", &z);
-    const std::wstring text(e.ours.begin(), e.ours.end());
+    OurParser ours;
+    const std::wstring text = wide(e.ours);
     for (auto _ : state)
-        parser.compile(text.c_str());
+        ours.parser.compile(text.c_str());
     state.SetLabel(e.name);
 }
 

@@ -3,8 +3,8 @@
 #include "ZrParserCompiler.h"
 
 #include <cwchar>
-#include <cwctype>
 
+#include "ZrNumericText.h"
 #include "zrparser/ZrException.h"
 #include "zrparser/ZrOperatorI.h"
 #include "zrparser/ZrParserItemI.h"
@@ -250,21 +250,6 @@ void ZrParserCompiler::markContent(bool flag)
     }
 }
 
-bool ZrParserCompiler::isNumber(const std::wstring& token) const
-{
-    bool pointSeen = false;
-    for (wchar_t c : token) {
-        if (std::iswdigit(static_cast<wint_t>(c)))
-            continue;
-        if (c == syntax_.decimalPoint && !pointSeen) {
-            pointSeen = true;
-            continue;
-        }
-        return false;
-    }
-    return true;
-}
-
 double ZrParserCompiler::toNumber(const std::wstring& token) const
 {
     std::wstring text = token;
@@ -306,7 +291,7 @@ bool ZrParserCompiler::endToken()
         entry.index = index;
         entry.item = func;
         opStack_.push_back(entry);
-    } else if (isNumber(curToken_)) {
+    } else if (isNumericText(curToken_, syntax_.decimalPoint)) {
         addConstValue(toNumber(curToken_));
     } else if (unsigned index = 0; registrar_->findConst(curToken_.c_str(), index)) {
         std::wstring name;

@@ -113,7 +113,6 @@ private:
     void pruneConstants();
     void linkVariables();
     void addNaNProgram();
-    bool isNumber(const std::wstring& token) const;
     double toNumber(const std::wstring& token) const;
 
     // Handlers of the default state.

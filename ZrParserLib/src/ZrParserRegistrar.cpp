@@ -2,9 +2,10 @@
 // constants, parent links and plug-in loading.
 #include "ZrParserRegistrar.h"
 
+#include "ZrNumericText.h"
+
 #include <algorithm>
 #include <cwchar>
-#include <cwctype>
 #include <memory>
 #include <set>
 
@@ -74,21 +75,6 @@ ZrParserRegistrar::~ZrParserRegistrar()
 
 // ---- naming rules -------------------------------------------------------------------------
 
-bool ZrParserRegistrar::isNumericName(const std::wstring& name) const
-{
-    bool pointSeen = false;
-    for (wchar_t c : name) {
-        if (std::iswdigit(static_cast<wint_t>(c)))
-            continue;
-        if (c == syntax_.decimalPoint && !pointSeen) {
-            pointSeen = true;
-            continue;
-        }
-        return false;
-    }
-    return true;
-}
-
 std::wstring ZrParserRegistrar::syntaxConflict(const std::wstring& name, wchar_t separator) const
 {
     for (wchar_t c : name)
@@ -119,7 +105,7 @@ void ZrParserRegistrar::defineVar(ZrVariableI* var)
         raiseNamed(L"ZRDEFEXCEP_VarNameSpace", name, L"", __LINE__);
     if (varIndex_.count(name))
         raiseNamed(L"ZRDEFEXCEP_VarAlreadyDefined", name, L"", __LINE__);
-    if (isNumericName(name))
+    if (isNumericText(name, syntax_.decimalPoint))
         raiseNamed(L"ZRDEFEXCEP_VarNameOnlyNum", name, L"", __LINE__);
     if (constIndex_.count(name))
         raiseNamed(L"ZRDEFEXCEP_VarNameConstConflict", name, L"", __LINE__);
@@ -228,7 +214,7 @@ void ZrParserRegistrar::defineConst(const wchar_t* rawName, double value)
         raiseNamed(L"ZRDEFEXCEP_ConstNameSpace", name, L"", __LINE__);
     if (constIndex_.count(name))
         raiseNamed(L"ZRDEFEXCEP_ConstAlreadyDefined", name, L"", __LINE__);
-    if (isNumericName(name))
+    if (isNumericText(name, syntax_.decimalPoint))
         raiseNamed(L"ZRDEFEXCEP_ConstNameOnlyNum", name, L"", __LINE__);
     if (!(conflict = syntaxConflict(name, syntax_.argumentSeparator)).empty())
         raiseNamed(L"ZRDEFEXCEP_ConstNameSyntaxConflict", name, conflict, __LINE__);

@@ -73,7 +73,6 @@ private:
     static constexpr unsigned NB_BUCKETS = 26;
 
     // Naming rules shared by the define operations; each returns the conflicting text or empty.
-    bool isNumericName(const std::wstring& name) const;
     std::wstring syntaxConflict(const std::wstring& name, wchar_t separator) const;
     std::wstring operatorInside(const std::wstring& name);
 
