@@ -144,6 +144,38 @@ TEST_F(PluginLoadingTest, AHostReplacesTheDefaultGeneratorsAndRunsABeatCounter)
             EXPECT_EQ(counts[beat * 12 + k], (beat + 1) % 8) << "frame " << beat * 12 + k;
 }
 
+TEST_F(PluginLoadingTest, ConstantCallsOfPlugInFunctionsFoldAtCompileTime)
+{
+    ZrParser parser;
+    parser.undefineFuncsBySymbol(L"__sin");
+    parser.undefineFuncsBySymbol(L"__cos");
+    parser.undefineFuncsBySymbol(L"rand");
+    parser.loadPlugin(PROGID_SignalPlugin);
+    const struct {
+        const wchar_t* expr;
+        bool folds;
+        double value; // checked when the call folds
+    } cases[] = {
+        {L"map.sin(25)", true, 100},
+        {L"rgb.red.hsi(0, 100, 50)", true, 100},
+        {L"distance(0,0,3,4)", true, 5},
+        {L"select(50, 10, 20, 30) + switch(2, 1, 10, 2, 20)", true, 40},
+        {L"__delay(3, 7)", true, 7},
+        {L"__fadeinsigmoid(10, 129)", true, 1},
+        {L"rand()", false, 0},
+        {L"counter(0, 7, 1)", false, 0},
+        {L"map.sin(__sin(0.1))", false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(narrow(c.expr));
+        parser.compile(c.expr);
+        EXPECT_EQ(parser.isConstant(), c.folds);
+        if (c.folds) {
+            EXPECT_EQ(parser.evaluate(), c.value);
+        }
+    }
+}
+
 TEST_F(PluginLoadingTest, ByClassIdTextOrVersionedProgId)
 {
     for (const wchar_t* name : {L"{3B7E2A14-5C9D-4F60-8E21-7A4D6B0C9F31}", PROGID_SignalPlugin1}) {
