@@ -141,6 +141,21 @@ TEST(Folding, VariablesAreReadOnceEachInOrderOfFirstUse)
     EXPECT_EQ(parser.evaluate(), 1.0);
 }
 
+TEST(Variables, ManyDistinctVariablesCompileInLinearTime)
+{
+    // Automatic definition turns every new name into a variable with a head step of its own.
+    ZrParser parser;
+    parser.enableAutoVarDefinition(true, nullptr);
+    std::wstring text = L"v0";
+    for (int i = 1; i < 40000; ++i)
+        text += L"+v" + std::to_wstring(i);
+    parser.compile(text.c_str());
+    ZrProgram& program = parser.getCompiler()->getProgram();
+    ASSERT_EQ(program.size(), 40000u * 3 - 1);
+    EXPECT_STREQ(program[0].item->getSymbol(), L"v39999");
+    EXPECT_EQ(parser.evaluate(), 0.0);
+}
+
 TEST(Folding, OnlyConstantItemsAreCalledAtCompileTime)
 {
     std::vector<double> constantLog, liveLog;

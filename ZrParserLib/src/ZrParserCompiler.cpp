@@ -74,6 +74,8 @@ void ZrParserCompiler::reset()
         if (v.linked)
             delete v.stub;
     usedVars_.clear();
+    linkedStubs_.clear();
+    pendingHeads_.clear();
     positionMap_.clear();
     workText_.clear();
     expression_.clear();
@@ -99,15 +101,13 @@ void ZrParserCompiler::addNaNProgram()
 void ZrParserCompiler::replaceVar(ZrVariableI* var)
 {
     const std::wstring name = var->getSymbol();
-    for (const UsedVar& v : usedVars_) {
-        if (!v.linked || v.name != name)
-            continue;
-        for (ZrProgramItem& step : program_.items)
-            if (step.isVarHead && step.item && name == step.item->getSymbol()) {
-                step.item = var;
-                return;
-            }
-    }
+    if (!linkedStubs_.count(name))
+        return;
+    for (ZrProgramItem& step : program_.items)
+        if (step.isVarHead && name == step.item->getSymbol()) {
+            step.item = var;
+            return;
+        }
 }
 
 ZrCompilerI* ZrParserCompiler::spawn(ZrRegistrarI* registrar)
@@ -459,14 +459,16 @@ ZrVariableI* ZrParserCompiler::getVarItem(const wchar_t* name)
             throwDefExcep(L"ZRDEFEXCEP_ItemNotFound", name);
         }
     }
-    for (const UsedVar& v : usedVars_)
-        if (v.linked && v.name == name)
-            return v.stub;
+    if (auto known = linkedStubs_.find(name); known != linkedStubs_.end())
+        return known->second;
+    // The head step that reads the variable is put in front of the program once it is parsed.
+    ZrVariableI* head = registrar_->getVar(name);
     auto stub = std::make_unique<ZrVarStub>();
     usedVars_.push_back({stub.get(), true, name});
-    ZrVariableI* head = registrar_->getVar(name);
-    program_.insertHead(head);
-    return stub.release();
+    ZrVariableI* placed = stub.release();
+    linkedStubs_.emplace(name, placed);
+    pendingHeads_.push_back(head);
+    return placed;
 }
 
 void ZrParserCompiler::addVar(const wchar_t* name)
@@ -548,6 +550,8 @@ void ZrParserCompiler::finishProgram()
         addNaNProgram();
         return;
     }
+    program_.prependHeads(pendingHeads_);
+    pendingHeads_.clear();
     foldConstants();
     pruneConstants();
     linkVariables();

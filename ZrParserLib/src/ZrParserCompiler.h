@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "zrparser/ZrCompilerI.h"
@@ -133,6 +134,8 @@ private:
     std::vector<BracketLevel> levelStack_;
     ZrProgram program_;
     std::vector<UsedVar> usedVars_;
+    std::unordered_map<std::wstring, ZrVariableI*> linkedStubs_; // own variables by name
+    std::vector<ZrParserItemI*> pendingHeads_;                   // in order of first use
     std::vector<std::unique_ptr<ZrCompilerStateI>> states_;
     unsigned defaultState_ = 0;
     ZrCompilerStateI* curState_ = nullptr;

@@ -30,12 +30,18 @@ ZrProgramItem& ZrProgram::append(ZrParserItemI* item, unsigned nbArgs, bool owne
     return items.back();
 }
 
-void ZrProgram::insertHead(ZrParserItemI* variable)
+void ZrProgram::prependHeads(const std::vector<ZrParserItemI*>& variablesInFirstUseOrder)
 {
-    ZrProgramItem step;
-    step.item = variable;
-    step.isVarHead = true;
-    items.insert(items.begin(), step);
+    std::vector<ZrProgramItem> heads;
+    heads.reserve(variablesInFirstUseOrder.size() + items.size());
+    for (auto it = variablesInFirstUseOrder.rbegin(); it != variablesInFirstUseOrder.rend(); ++it) {
+        ZrProgramItem step;
+        step.item = *it;
+        step.isVarHead = true;
+        heads.push_back(step);
+    }
+    heads.insert(heads.end(), items.begin(), items.end());
+    items.swap(heads);
 }
 
 void ZrProgram::remove(std::size_t index)

@@ -31,8 +31,8 @@ struct ZR_API ZrProgram {
 
     // Appends a step with a fresh argument array of nbArgs slots.
     ZrProgramItem& append(ZrParserItemI* item, unsigned nbArgs, bool owned, unsigned position);
-    // Inserts a variable head step at the front.
-    void insertHead(ZrParserItemI* variable);
+    // Puts one variable head step per variable at the front, the variable used first last.
+    void prependHeads(const std::vector<ZrParserItemI*>& variablesInFirstUseOrder);
     // Frees the step's arguments and owned item, then removes it.
     void remove(std::size_t index);
     void clear();
