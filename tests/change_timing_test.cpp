@@ -11,6 +11,7 @@
 
 #include "Func/BeatTempo.h"
 #include "Func/ChangeTimingRecording.h"
+#include "frame_sequence_support.h"
 #include "zrparser/ZrPlatform.h"
 
 namespace {
@@ -41,13 +42,6 @@ std::vector<double> evalAll(ZrFunctionI& fn, const std::vector<Row>& rows)
     return out;
 }
 
-struct Sequence {
-    const char* name;
-    std::function<std::unique_ptr<ZrFunctionI>()> make;
-    std::vector<Row> rows;
-    std::vector<double> expected;
-};
-
 TEST(ChangeAndTimeouts, FrameByFrameSequences)
 {
     const Sequence cases[] = {
@@ -72,11 +66,8 @@ TEST(ChangeAndTimeouts, FrameByFrameSequences)
         {"averager over 4 moves a quarter of the way", compiled<AveragerFct>,
          {{4, kNaN}, {4, 0}, {4, 100}, {kInf, 0}, {4, 100}}, {zr::UNDEFINED_MARKER, 0, 25, 25, 43.75}},
     };
-    for (const Sequence& c : cases) {
-        SCOPED_TRACE(c.name);
-        auto fn = c.make();
-        EXPECT_EQ(evalAll(*fn, c.rows), c.expected);
-    }
+    for (const Sequence& c : cases)
+        expectSequence(c);
 }
 
 std::uint64_t simulatedNow = 0;

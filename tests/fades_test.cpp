@@ -8,46 +8,17 @@
 #include <gtest/gtest.h>
 
 #include "Func/Fades.h"
+#include "frame_sequence_support.h"
 
 namespace {
 
 const double NaN = std::numeric_limits<double>::quiet_NaN();
 const double Inf = std::numeric_limits<double>::infinity();
 
-using Frame = std::vector<double>; // nbsteps, value
-
-template <class Fct>
-ZrFunctionI* spawnOf()
-{
-    return Fct().spawn();
-}
-
-// One fresh instance fed one argument row per evaluation, with the result expected each time.
-struct Sequence {
-    const char* what;
-    ZrFunctionI* (*make)();
-    std::vector<Frame> frames;
-    std::vector<double> expected;
-};
-
-void expectSequence(const Sequence& s)
-{
-    SCOPED_TRACE(s.what);
-    ASSERT_EQ(s.frames.size(), s.expected.size());
-    std::unique_ptr<ZrFunctionI> fct(s.make());
-    for (size_t i = 0; i < s.frames.size(); ++i) {
-        const double got = fct->evaluate(2, s.frames[i].data());
-        if (std::isnan(s.expected[i]))
-            EXPECT_TRUE(std::isnan(got)) << "evaluation " << i << " gave " << got;
-        else
-            EXPECT_NEAR(got, s.expected[i], 1e-6) << "evaluation " << i;
-    }
-}
-
 // n frames of the same arguments.
-std::vector<Frame> repeat(int n, double nbsteps, double value) { return std::vector<Frame>(n, Frame{nbsteps, value}); }
+std::vector<Args> repeat(int n, double nbsteps, double value) { return std::vector<Args>(n, Args{nbsteps, value}); }
 
-std::vector<Frame> operator+(std::vector<Frame> a, const std::vector<Frame>& b)
+std::vector<Args> operator+(std::vector<Args> a, const std::vector<Args>& b)
 {
     a.insert(a.end(), b.begin(), b.end());
     return a;
@@ -72,7 +43,7 @@ TEST(Fades, FadeInRisesOverTheStepCountAndFollowsDropsAtOnce)
          repeat(1, 1, 50) + repeat(1, 0.5, 80) + repeat(1, -3, 90), {50, 80, 90}},
     };
     for (const Sequence& s : cases)
-        expectSequence(s);
+        expectSequence(s, 1e-6);
 }
 
 TEST(Fades, FadeOutFallsOverTheStepCountAndFollowsRisesAtOnce)
@@ -89,15 +60,15 @@ TEST(Fades, FadeOutFallsOverTheStepCountAndFollowsRisesAtOnce)
          {100, 100, 90, 80, 70, 60, 50, 40, 0}},
     };
     for (const Sequence& s : cases)
-        expectSequence(s);
+        expectSequence(s, 1e-6);
 }
 
 // A fade over four steps between 0 and 100 shows each curve at 0, 1/4 and 1/2 of the way,
 // then lands on the target.
 TEST(Fades, EachCurveShapesTheWayToTheTarget)
 {
-    const std::vector<Frame> up = repeat(4, 4, 100);
-    const std::vector<Frame> down = repeat(1, 4, 100) + repeat(4, 4, 0);
+    const std::vector<Args> up = repeat(4, 4, 100);
+    const std::vector<Args> down = repeat(1, 4, 100) + repeat(4, 4, 0);
     const Sequence cases[] = {
         {"linear in", &spawnOf<FadeinLinearFct>, up, {0, 25, 50, 100}},
         {"sigmoid in", &spawnOf<FadeinSigmoidFct>, up, {0.775194, 8.121030, 50, 100}},
@@ -109,7 +80,7 @@ TEST(Fades, EachCurveShapesTheWayToTheTarget)
         {"logarithmic out", &spawnOf<FadeoutLogFct>, down, {100, 100, 48.811664, 25.963731, 0}},
     };
     for (const Sequence& s : cases)
-        expectSequence(s);
+        expectSequence(s, 1e-6);
 }
 
 // What a call with constant arguments is folded into: the first evaluation of a fresh instance.
@@ -124,7 +95,7 @@ TEST(Fades, FirstEvaluationOfAFreshFade)
         {"exponential out with one step lands on a negative value", &spawnOf<FadeoutExpFct>, {{1, -5}}, {-5}},
     };
     for (const Sequence& s : cases)
-        expectSequence(s);
+        expectSequence(s, 1e-6);
     EXPECT_TRUE(FadeinLinearFct().isConstant());
     EXPECT_TRUE(FadeoutLogFct().isConstant());
 }
@@ -148,7 +119,7 @@ TEST(Fades, NaNNeitherStartsNorEndsAFade)
          {80, 50, 20}},
     };
     for (const Sequence& s : cases)
-        expectSequence(s);
+        expectSequence(s, 1e-6);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "Func/LatchesAndCounters.h"
+#include "frame_sequence_support.h"
 
 namespace {
 
@@ -15,36 +16,6 @@ const double NaN = std::numeric_limits<double>::quiet_NaN();
 const double Inf = std::numeric_limits<double>::infinity();
 constexpr double kInt32Max = 2147483647.0;
 constexpr double kInt32Min = -2147483648.0;
-
-using Args = std::vector<double>;
-
-template <class Fct>
-ZrFunctionI* spawnOf()
-{
-    return Fct().spawn();
-}
-
-// One fresh instance fed one argument row per evaluation, with the result expected each time.
-struct Sequence {
-    const char* what;
-    ZrFunctionI* (*make)();
-    std::vector<Args> frames;
-    std::vector<double> expected;
-};
-
-void expectSequence(const Sequence& s)
-{
-    SCOPED_TRACE(s.what);
-    ASSERT_EQ(s.frames.size(), s.expected.size());
-    std::unique_ptr<ZrFunctionI> fct(s.make());
-    for (size_t i = 0; i < s.frames.size(); ++i) {
-        const double got = fct->evaluate(static_cast<unsigned>(s.frames[i].size()), s.frames[i].data());
-        if (std::isnan(s.expected[i]))
-            EXPECT_TRUE(std::isnan(got)) << "evaluation " << i << " gave " << got;
-        else
-            EXPECT_EQ(got, s.expected[i]) << "evaluation " << i;
-    }
-}
 
 TEST(Latches, HoldAndFollowTheirInputs)
 {
