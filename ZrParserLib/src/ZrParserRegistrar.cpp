@@ -2,13 +2,12 @@
 // constants, parent links and plug-in loading.
 #include "ZrParserRegistrar.h"
 
-#include "ZrNumericText.h"
-
 #include <algorithm>
 #include <cwchar>
 #include <memory>
 #include <set>
 
+#include "ZrNumericText.h"
 #include "zrparser/ZrClassTable.h"
 #include "zrparser/ZrException.h"
 #include "zrparser/ZrOperatorI.h"
