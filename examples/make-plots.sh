@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 tools=${1:-../build/default/tools}
-zrsignal=$tools/zrsignal/zrsignal
+zrsignal=build/default/bin/zrsignal
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$tools/drumloop/make-drumloop" "$work/drumloop.wav"

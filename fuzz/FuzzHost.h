@@ -7,6 +7,7 @@
 #include <string>
 
 #include "zrparser/ZrParser.h"
+#include "zrsignal/CSignalPlugin.h"
 
 namespace fuzz {
 
@@ -33,6 +34,7 @@ class Host {
 public:
     Host()
     {
+        registerSignalPlugin();
         parser.undefineFuncsBySymbol(L"__sin");
         parser.undefineFuncsBySymbol(L"__cos");
         parser.undefineFuncsBySymbol(L"rand");

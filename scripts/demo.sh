@@ -9,7 +9,7 @@ cmake --preset default >/dev/null
 cmake --build --preset default --target zrsignal make-drumloop -j "$(nproc 2>/dev/null || echo 2)"
 
 tools=build/default/tools
-zrsignal=$tools/zrsignal/zrsignal
+zrsignal=build/default/bin/zrsignal
 out=build/demo
 mkdir -p "$out"
 

@@ -1,5 +1,6 @@
 // The compiler: syntax errors with their positions and texts, precedence and associativity,
 // argument counting, constant folding and the shape of compiled programs.
+#include "ZrProgram.h"
 #include "engine_test_support.h"
 
 namespace {

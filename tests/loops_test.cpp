@@ -20,7 +20,7 @@ double gTimeInc = 0.0;
 
 class TimeIncFct : public ZrFunctionBase<TimeIncFct> {
 public:
-    static constexpr ZrFctInfo info{L"__timeInc", nullptr, L"__timeInc()", L"", 0, false, true};
+    static constexpr ZrFunctionInfo info{L"__timeInc", nullptr, L"__timeInc()", L"", 0, false, true};
     double evaluate(unsigned, const double*) override { return gTimeInc; }
 };
 

@@ -4,6 +4,7 @@
 #include <locale.h>
 
 #include "Func/LatchesAndCounters.h"
+#include "ZrProgram.h"
 #include "engine_test_support.h"
 
 namespace {

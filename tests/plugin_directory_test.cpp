@@ -4,7 +4,7 @@
 
 #include "component_test_support.h"
 #include "engine_test_support.h"
-#include "zrparser/ZrClassTable.h"
+#include "zrcomponent/ZrClassTable.h"
 #include "zrparser/ZrParserInfo.h"
 #include "zrparser/ZrParserPluginI.h"
 #include "zrsignal/CSignalPlugin.h"
@@ -26,7 +26,7 @@ void makeRoomForTheSignalPlugin(ZrParser& parser)
 
 class PluginDirectoryTest : public ::testing::Test {
 protected:
-    void TearDown() override { registerParserInfo(); }
+    void TearDown() override { zr::registerParserInfo(); }
 
     TemporaryRegistry tree;
     ZrParser parser;

@@ -1,6 +1,7 @@
 // Loading plug-ins into a parser: what a host does with the signal plug-in, and how every kind
 // of failing plug-in is reported.
 #include "engine_test_support.h"
+#include "zrcomponent/ZrClassTable.h"
 #include "zrparser/ZrParserPluginI.h"
 #include "zrsignal/CSignalPlugin.h"
 

@@ -7,9 +7,9 @@
 
 #include "component_test_support.h"
 #include "engine_test_support.h"
-#include "zrparser/ZrClassTable.h"
-#include "zrparser/ZrComponentModule.h"
-#include "zrparser/ZrRegistry.h"
+#include "zrcomponent/ZrClassTable.h"
+#include "zrcomponent/ZrComponentModule.h"
+#include "zrcomponent/ZrRegistry.h"
 #include "zrsignal/CSignalPlugin.h"
 
 namespace {

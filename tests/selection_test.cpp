@@ -180,27 +180,27 @@ TEST(Selection, GlobalMemoryIsSharedAndGuardsItsIds)
     MemFct otherStore;
     RecallFct recall;
 
-    EXPECT_EQ(globalMemory()[57], 0.0) << "slots start at 0";
+    EXPECT_EQ(zr::globalMemorySlot(57)->load(), 0.0) << "slots start at 0";
     EXPECT_EQ(call(recall, {57}), 0.0);
 
     EXPECT_EQ(call(store, {3, 7.5}), 7.5);
     EXPECT_EQ(call(recall, {3}), 7.5);
-    EXPECT_EQ(globalMemory()[3], 7.5);
+    EXPECT_EQ(zr::globalMemorySlot(3)->load(), 7.5);
 
     EXPECT_EQ(call(otherStore, {99, 42}), 42);
     EXPECT_EQ(call(store, {99.5, 1}), 0) << "above 99 stores nothing";
     EXPECT_EQ(call(recall, {99}), 42);
 
     EXPECT_EQ(call(store, {0.9, 1.25}), 1.25);
-    EXPECT_EQ(globalMemory()[0], 1.25);
+    EXPECT_EQ(zr::globalMemorySlot(0)->load(), 1.25);
     EXPECT_EQ(call(recall, {0.2}), 1.25);
 
     for (double badId : {-0.5, 100.0, NaN, inf, -inf}) {
         EXPECT_EQ(call(store, {badId, 5}), 0) << badId;
         EXPECT_EQ(call(recall, {badId}), 0) << badId;
     }
-    EXPECT_EQ(globalMemory()[0], 1.25);
-    EXPECT_EQ(globalMemory()[99], 42);
+    EXPECT_EQ(zr::globalMemorySlot(0)->load(), 1.25);
+    EXPECT_EQ(zr::globalMemorySlot(99)->load(), 42);
 }
 
 } // namespace

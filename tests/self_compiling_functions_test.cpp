@@ -9,7 +9,7 @@ namespace {
 // Records the texts each call site receives; fails when told to.
 class TextsFct final : public ZrFunctionBase<TextsFct, ZrFctParamTokenizer::ClientFctI> {
 public:
-    static constexpr ZrFctInfo info{L"texts", nullptr, L"texts(...)", L"records its argument texts", 0, true, true};
+    static constexpr ZrFunctionInfo info{L"texts", nullptr, L"texts(...)", L"records its argument texts", 0, true, true};
     static inline std::vector<std::vector<std::wstring>> received;
     static inline std::vector<const void*> instances;
     static inline bool fail = false;

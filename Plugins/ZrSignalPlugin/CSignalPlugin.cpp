@@ -13,7 +13,7 @@
 #include "Func/Loops.h"
 #include "Func/Selection.h"
 #include "Func/ShapeMaths.h"
-#include "zrparser/ZrClassTable.h"
+#include "zrcomponent/ZrClassTable.h"
 #include "zrparser/ZrParserItemI.h"
 
 namespace {
@@ -156,21 +156,13 @@ long CZrSignalPluginModule::lockCount()
 CSignalPlugin::CSignalPlugin(IUnknown* outer) : controllingUnknown_(outer ? outer : &ownUnknown_)
 {
     prototypes_.reserve(std::size(catalogue));
-    try {
-        for (Factory factory : catalogue)
-            prototypes_.push_back(factory());
-    } catch (...) {
-        for (ZrFunctionI* p : prototypes_)
-            delete p;
-        throw;
-    }
+    for (Factory factory : catalogue)
+        prototypes_.emplace_back(factory());
     CZrSignalPluginModule::lock();
 }
 
 CSignalPlugin::~CSignalPlugin()
 {
-    for (ZrFunctionI* p : prototypes_)
-        delete p;
     CZrSignalPluginModule::unlock();
 }
 
@@ -206,40 +198,16 @@ bool registerSignalPlugin()
                              &CSignalPlugin::createInstance);
 }
 
-#ifndef ZR_SIGNAL_PLUGIN_MODULE
-// The plug-in library's link options name this symbol, so that its object file (and this
-// registration) is part of every program that links the library. The loadable module leaves
-// the class table alone: once unregistered, its class must no longer be found.
-extern "C" {
-extern const bool zrSignalPluginRegistered;
-const bool zrSignalPluginRegistered = registerSignalPlugin();
-}
-#endif
-
+// Interfaces other than IUnknown are counted through the interface handed out, that is by the
+// outer object when aggregated.
 HRESULT CSignalPlugin::OwnUnknown::QueryInterface(const IID& iid, void** object)
 {
-    if (!object)
-        return E_POINTER;
-    if (iid == IID_IUnknown) {
-        *object = this;
-        AddRef();
-        return S_OK;
-    }
-    IUnknown* found = nullptr;
-    if (iid == IID_ISignalPlugin)
-        found = static_cast<ISignalPlugin*>(&object_);
-    else if (iid == IID_IDispatch || iid == IID_IZrParserPlugin)
-        found = static_cast<IZrParserPlugin*>(&object_);
-    else if (iid == IID_ISupportErrorInfo)
-        found = static_cast<ISupportErrorInfo*>(&object_);
-    if (!found) {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    // Counted through the interface handed out, that is by the outer object when aggregated.
-    found->AddRef();
-    *object = found;
-    return S_OK;
+    return queryInterfaceFrom({{IID_IUnknown, this},
+                               {IID_ISignalPlugin, static_cast<ISignalPlugin*>(&object_)},
+                               {IID_IDispatch, static_cast<IZrParserPlugin*>(&object_)},
+                               {IID_IZrParserPlugin, static_cast<IZrParserPlugin*>(&object_)},
+                               {IID_ISupportErrorInfo, static_cast<ISupportErrorInfo*>(&object_)}},
+                              iid, object);
 }
 
 std::uint32_t CSignalPlugin::OwnUnknown::AddRef()

@@ -1,32 +1,25 @@
 // The loadable module ZrSignalPlugin.so: its class factory, its registration entries and the
 // entry points through which hosts create CSignalPlugin and register the module.
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <new>
 
-#include "zrparser/ZrComponentModule.h"
-#include "zrparser/ZrRegistry.h"
+#include "zrcomponent/ZrComponentModule.h"
+#include "zrcomponent/ZrRegistry.h"
 #include "zrsignal/CSignalPlugin.h"
 
 using namespace zr;
 
 namespace {
 
-// The class factory of CSignalPlugin. The module creates one on first use and keeps it for its
+// The class factory of CSignalPlugin. The module creates one on first use and owns it for its
 // whole life, so its references are counted but never delete it.
 class CSignalPluginFactory final : public IClassFactory {
 public:
     HRESULT QueryInterface(const IID& iid, void** object) override
     {
-        if (!object)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-            *object = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return queryInterfaceFrom({{IID_IUnknown, this}, {IID_IClassFactory, this}}, iid, object);
     }
     std::uint32_t AddRef() override { return refs_.increment(); }
     std::uint32_t Release() override { return refs_.decrement(); }
@@ -62,14 +55,14 @@ public:
     {
         std::lock_guard guard(lock_);
         if (!factory_)
-            factory_ = new CSignalPluginFactory();
-        return factory_;
+            factory_ = std::make_unique<CSignalPluginFactory>();
+        return factory_.get();
     }
 
 private:
     std::atomic<bool> initialised_{false};
     std::mutex lock_;
-    CSignalPluginFactory* factory_ = nullptr;
+    std::unique_ptr<CSignalPluginFactory> factory_;
 };
 
 SignalPluginModule theModule;

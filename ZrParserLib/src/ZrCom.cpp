@@ -1,4 +1,4 @@
-// Portable component model: GUID text conversion and system strings.
+// Portable component model: GUID text conversion, system strings and interface queries.
 #include "zrparser/ZrCom.h"
 
 #include <cstring>
@@ -81,6 +81,20 @@ BSTR sysAllocString(const wchar_t* text)
 void sysFreeString(BSTR text)
 {
     delete[] text;
+}
+
+HRESULT queryInterfaceFrom(std::initializer_list<InterfaceEntry> offered, const IID& iid, void** object)
+{
+    if (!object)
+        return E_POINTER;
+    for (const InterfaceEntry& entry : offered)
+        if (entry.iid == iid) {
+            entry.object->AddRef();
+            *object = entry.object;
+            return S_OK;
+        }
+    *object = nullptr;
+    return E_NOINTERFACE;
 }
 
 } // namespace zr

@@ -6,9 +6,9 @@
 #include "zrparser/ZrException.h"
 #include "zrparser/ZrPlatform.h"
 
-const ZrFctInfo HexConvFunc::info{L"hex", nullptr, L"hex(hexNumber)", L"Converts an hexadecimal number to a decimal number",
+const ZrFunctionInfo HexConvFunc::info{L"hex", nullptr, L"hex(hexNumber)", L"Converts an hexadecimal number to a decimal number",
                                   1, true, true};
-const ZrFctInfo BinConvFunc::info{L"bin", nullptr, L"bin(binNumber)", L"Converts a binary number to a decimal number", 1,
+const ZrFunctionInfo BinConvFunc::info{L"bin", nullptr, L"bin(binNumber)", L"Converts a binary number to a decimal number", 1,
                                   true, true};
 
 void ZrConvFunctionI::init(ZrCompilerI* compiler, ZrRegistrarI* registrar)

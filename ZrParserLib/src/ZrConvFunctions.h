@@ -35,12 +35,12 @@ protected:
 
 class HexConvFunc final : public ZrFunctionBase<HexConvFunc, ZrConvFunctionI> {
 public:
-    static const ZrFctInfo info;
+    static const ZrFunctionInfo info;
     double convert(const std::wstring& text) override;
 };
 
 class BinConvFunc final : public ZrFunctionBase<BinConvFunc, ZrConvFunctionI> {
 public:
-    static const ZrFctInfo info;
+    static const ZrFunctionInfo info;
     double convert(const std::wstring& text) override;
 };

@@ -3,7 +3,7 @@
 
 #include "zrparser/ZrParser.h"
 
-const ZrFctInfo IfFct::info{L"if", nullptr, L"if(condition, valueIfTrue, valueIfFalse)",
+const ZrFunctionInfo IfFct::info{L"if", nullptr, L"if(condition, valueIfTrue, valueIfFalse)",
                             L"If the condition is true (>0), return valueIfTrue else return valueIfFalse.", 1, true,
                             true};
 

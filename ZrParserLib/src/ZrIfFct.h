@@ -9,7 +9,7 @@ class ZrParser;
 
 class IfFct final : public ZrFunctionBase<IfFct, ZrFctParamTokenizer::ClientFctI> {
 public:
-    static const ZrFctInfo info;
+    static const ZrFunctionInfo info;
 
     ~IfFct() override;
 

@@ -12,8 +12,8 @@
 #include "ZrParserCompiler.h"
 #include "ZrParserDefFuncs.h"
 #include "ZrParserRegistrar.h"
-#include "ZrSystem.h"
-#include "zrparser/ZrClassTable.h"
+#include "ZrFileSearch.h"
+#include "zrparser/ZrComponentFactory.h"
 #include "zrparser/ZrParserInfo.h"
 
 // ---- memory variables ---------------------------------------------------------------------
@@ -403,10 +403,6 @@ std::wstring takeText(zr::BSTR& text)
     return taken;
 }
 
-struct ReleaseReader {
-    void operator()(IZrParserInfo* reader) const { reader->Release(); }
-};
-
 } // namespace
 
 // Reads every info file of the tree (files of a directory before its subdirectories, depth
@@ -415,14 +411,11 @@ struct ReleaseReader {
 void ZrParser::loadAllPlugins(const wchar_t* directory, const wchar_t* searchPattern)
 {
     const std::vector<std::wstring> paths =
-        zr::sys::findFiles(directory ? directory : L"", searchPattern ? searchPattern : L"*");
+        zr::findFiles(directory ? directory : L"", searchPattern ? searchPattern : L"*");
 
-    IZrParserInfo* created = nullptr;
-    const zr::HRESULT hr =
-        zr::createInstance(CLSID_ZrParserInfo, nullptr, IID_IZrParserInfo, reinterpret_cast<void**>(&created));
-    if (zr::failed(hr) || !created)
+    zr::ComPtr<IZrParserInfo> reader;
+    if (zr::failed(zr::createComponent(CLSID_ZrParserInfo, IID_IZrParserInfo, reader.put())) || !reader)
         ZR_RAISE(ZrExcepData(L"ZRLOCEXCEP_ZrParserInfoObjectNotFound"));
-    const std::unique_ptr<IZrParserInfo, ReleaseReader> reader(created);
 
     ZrParserException failures;
     for (const std::wstring& path : paths) {

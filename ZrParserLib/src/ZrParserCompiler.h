@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "zrparser/ZrCompilerI.h"
-#include "zrparser/ZrProgram.h"
+#include "ZrProgram.h"
 #include "zrparser/ZrRegistrarI.h"
 #include "zrparser/ZrVariableI.h"
 

@@ -6,9 +6,8 @@
 
 #include "ZrConvFunctions.h"
 #include "ZrIfFct.h"
-#include "Func/Generators.h"
-#include "Func/Selection.h"
 #include "zrparser/ZrPlatform.h"
+#include "zrparser/ZrSignalBuiltins.h"
 
 namespace {
 
@@ -36,31 +35,31 @@ ZrFunctionI* makeFunc()
 
 // ---- operators ----------------------------------------------------------------------------
 
-const ZrOpInfo AddOp::info{L"+", nullptr, L"x + y", L"Addition operator", 500, false};
-const ZrOpInfo UnaryAddOp::info{L"+", L"unaryAdd", L"+x", L"Unary addition operator", 800, true};
-const ZrOpInfo MinusOp::info{L"-", L"minus", L"x - y", L"Minus operator", 500, false};
-const ZrOpInfo MultOp::info{L"*", nullptr, L"x * y", L"Multiplication operator", 600, false};
-const ZrOpInfo DivOp::info{L"/", nullptr, L"x / y", L"Division operator", 600, false};
-const ZrOpInfo ExpOp::info{L"^", nullptr, L"x ^ y", L"Power operator. Calculates x raised to the power of y", 700, false};
-const ZrOpInfo UnaryMinusOp::info{L"-", L"unaryMinus", L"-x", L"Unary minus operator", 800, true};
-const ZrOpInfo ModuloOp::info{L"%", nullptr, L"x % y", L"Modulo; find remainder of the division of x by y", 600, false};
-const ZrOpInfo GreaterThanOp::info{L">", nullptr, L"x > y",
+const ZrOperatorInfo AddOp::info{L"+", nullptr, L"x + y", L"Addition operator", 500, false};
+const ZrOperatorInfo UnaryAddOp::info{L"+", L"unaryAdd", L"+x", L"Unary addition operator", 800, true};
+const ZrOperatorInfo MinusOp::info{L"-", L"minus", L"x - y", L"Minus operator", 500, false};
+const ZrOperatorInfo MultOp::info{L"*", nullptr, L"x * y", L"Multiplication operator", 600, false};
+const ZrOperatorInfo DivOp::info{L"/", nullptr, L"x / y", L"Division operator", 600, false};
+const ZrOperatorInfo ExpOp::info{L"^", nullptr, L"x ^ y", L"Power operator. Calculates x raised to the power of y", 700, false};
+const ZrOperatorInfo UnaryMinusOp::info{L"-", L"unaryMinus", L"-x", L"Unary minus operator", 800, true};
+const ZrOperatorInfo ModuloOp::info{L"%", nullptr, L"x % y", L"Modulo; find remainder of the division of x by y", 600, false};
+const ZrOperatorInfo GreaterThanOp::info{L">", nullptr, L"x > y",
                                    L"Greater than logical operator.  Returns 100% if true, 0% if false.", 400, false};
-const ZrOpInfo LesserThanOp::info{L"<", nullptr, L"x < y",
+const ZrOperatorInfo LesserThanOp::info{L"<", nullptr, L"x < y",
                                   L"Lesser than logical operator.  Returns 100% if true, 0% if false.", 400, false};
-const ZrOpInfo GreaterEqualThanOp::info{
+const ZrOperatorInfo GreaterEqualThanOp::info{
     L">=", nullptr, L"x >= y", L"Greater than or equal logical operator.  Returns 100% if true, 0% if false.", 400, false};
-const ZrOpInfo LesserEqualThanOp::info{
+const ZrOperatorInfo LesserEqualThanOp::info{
     L"<=", nullptr, L"x <= y", L"Lesser than or equal logical operator.  Returns 100% if true, 0% if false.", 400, false};
-const ZrOpInfo NotEqualOp::info{L"!=", nullptr, L"x != y",
+const ZrOperatorInfo NotEqualOp::info{L"!=", nullptr, L"x != y",
                                 L"Not equal logical operator.  Returns 100% if true, 0% if false.", 300, false};
-const ZrOpInfo EqualOp::info{L"==", nullptr, L"x == y", L"Equal logical operator.  Returns 100% if true, 0% if false.",
+const ZrOperatorInfo EqualOp::info{L"==", nullptr, L"x == y", L"Equal logical operator.  Returns 100% if true, 0% if false.",
                              300, false};
-const ZrOpInfo AndOp::info{L"&", nullptr, L"x & y", L"And logical operator.  Returns 100% if true, 0% if false.", 200,
+const ZrOperatorInfo AndOp::info{L"&", nullptr, L"x & y", L"And logical operator.  Returns 100% if true, 0% if false.", 200,
                            false};
-const ZrOpInfo OrOp::info{L"|", nullptr, L"x | y", L"Or logical operator.  Returns 100% if true, 0% if false.", 100,
+const ZrOperatorInfo OrOp::info{L"|", nullptr, L"x | y", L"Or logical operator.  Returns 100% if true, 0% if false.", 100,
                           false};
-const ZrOpInfo NotOp::info{L"!", nullptr, L"!x", L"Not logical operator. Returns 100% if x is 0%, else returns 1", 800,
+const ZrOperatorInfo NotOp::info{L"!", nullptr, L"!x", L"Not logical operator. Returns 100% if x is 0%, else returns 1", 800,
                            true};
 
 double AddOp::evaluate(unsigned, const double* a) { return a[0] + a[1]; }
@@ -84,36 +83,36 @@ double NotOp::evaluate(unsigned, const double* a) { return truth(a[0] == 0.0); }
 
 // ---- functions ----------------------------------------------------------------------------
 
-const ZrFctInfo RoundFct::info{L"round", nullptr, L"round(x)", L"Round the fractional part of a number", 1, true, true};
-const ZrFctInfo ArcSinFct::info{L"asin", nullptr, L"asin(rad)", L"Arcsine", 1, true, true};
-const ZrFctInfo SinhFct::info{L"sinh", nullptr, L"sinh(rad)", L"Hyperbolic sine", 1, true, true};
-const ZrFctInfo ArcCosFct::info{L"acos", nullptr, L"acos(rad)", L"Arccosine", 1, true, true};
-const ZrFctInfo CoshFct::info{L"cosh", nullptr, L"cosh(rad)", L"Hyperbolic cosine", 1, true, true};
-const ZrFctInfo TanFct::info{L"tan", nullptr, L"tan(rad)", L"Tangent", 1, true, true};
-const ZrFctInfo ArcTanFct::info{L"atan", nullptr, L"atan(rad)", L"Arctangent", 1, true, true};
-const ZrFctInfo TanhFct::info{L"tanh", nullptr, L"tanh(rad)", L"Hyperbolic tangent", 1, true, true};
-const ZrFctInfo SqrtFct::info{L"sqrt", nullptr, L"sqrt(x)", L"Square root", 1, true, true};
-const ZrFctInfo MinUndefFct::info{L"min", L"minUndef", L"min(v1,v2,v3,...)", L"Return the smallest value.", -1, true,
+const ZrFunctionInfo RoundFct::info{L"round", nullptr, L"round(x)", L"Round the fractional part of a number", 1, true, true};
+const ZrFunctionInfo ArcSinFct::info{L"asin", nullptr, L"asin(rad)", L"Arcsine", 1, true, true};
+const ZrFunctionInfo SinhFct::info{L"sinh", nullptr, L"sinh(rad)", L"Hyperbolic sine", 1, true, true};
+const ZrFunctionInfo ArcCosFct::info{L"acos", nullptr, L"acos(rad)", L"Arccosine", 1, true, true};
+const ZrFunctionInfo CoshFct::info{L"cosh", nullptr, L"cosh(rad)", L"Hyperbolic cosine", 1, true, true};
+const ZrFunctionInfo TanFct::info{L"tan", nullptr, L"tan(rad)", L"Tangent", 1, true, true};
+const ZrFunctionInfo ArcTanFct::info{L"atan", nullptr, L"atan(rad)", L"Arctangent", 1, true, true};
+const ZrFunctionInfo TanhFct::info{L"tanh", nullptr, L"tanh(rad)", L"Hyperbolic tangent", 1, true, true};
+const ZrFunctionInfo SqrtFct::info{L"sqrt", nullptr, L"sqrt(x)", L"Square root", 1, true, true};
+const ZrFunctionInfo MinUndefFct::info{L"min", L"minUndef", L"min(v1,v2,v3,...)", L"Return the smallest value.", -1, true,
                                   true};
-const ZrFctInfo MinFct::info{L"min", L"min2", L"min(x,y)", L"Return smaller of two values", 2, true, true};
-const ZrFctInfo Min3Fct::info{L"min", L"min3", L"min(x,y,z)", L"Return smaller of three values", 3, true, true};
-const ZrFctInfo MaxUndefFct::info{L"max", L"maxUndef", L"max(v1,v2,v3,...)", L"Return the largest value", -1, true,
+const ZrFunctionInfo MinFct::info{L"min", L"min2", L"min(x,y)", L"Return smaller of two values", 2, true, true};
+const ZrFunctionInfo Min3Fct::info{L"min", L"min3", L"min(x,y,z)", L"Return smaller of three values", 3, true, true};
+const ZrFunctionInfo MaxUndefFct::info{L"max", L"maxUndef", L"max(v1,v2,v3,...)", L"Return the largest value", -1, true,
                                   true};
-const ZrFctInfo MaxFct::info{L"max", L"max2", L"max(x,y)", L"Return larger of two values", 2, true, true};
-const ZrFctInfo Max3Fct::info{L"max", L"max3", L"max(x,y,z)", L"Return larger of three values", 3, true, true};
-const ZrFctInfo AbsFct::info{L"abs", nullptr, L"abs(x)", L"Absolute value", 1, true, true};
-const ZrFctInfo CeilFct::info{L"ceil", nullptr, L"ceil(x)", L"Return the least succeeding integer", 1, true, true};
-const ZrFctInfo FloorFct::info{L"floor", nullptr, L"floor(x)", L"Return the greatest preceding integer", 1, true, true};
-const ZrFctInfo LogFct::info{L"log", nullptr, L"log(x)", L"Natural logarithm", 1, true, true};
-const ZrFctInfo Log10Fct::info{L"log10", nullptr, L"log10(x)", L"Base-10 logarithm", 1, true, true};
-const ZrFctInfo AvgFct::info{L"avg", nullptr, L"avg(v1,v2,v3,...)", L"Return the average of a set of values", -1, true,
+const ZrFunctionInfo MaxFct::info{L"max", L"max2", L"max(x,y)", L"Return larger of two values", 2, true, true};
+const ZrFunctionInfo Max3Fct::info{L"max", L"max3", L"max(x,y,z)", L"Return larger of three values", 3, true, true};
+const ZrFunctionInfo AbsFct::info{L"abs", nullptr, L"abs(x)", L"Absolute value", 1, true, true};
+const ZrFunctionInfo CeilFct::info{L"ceil", nullptr, L"ceil(x)", L"Return the least succeeding integer", 1, true, true};
+const ZrFunctionInfo FloorFct::info{L"floor", nullptr, L"floor(x)", L"Return the greatest preceding integer", 1, true, true};
+const ZrFunctionInfo LogFct::info{L"log", nullptr, L"log(x)", L"Natural logarithm", 1, true, true};
+const ZrFunctionInfo Log10Fct::info{L"log10", nullptr, L"log10(x)", L"Base-10 logarithm", 1, true, true};
+const ZrFunctionInfo AvgFct::info{L"avg", nullptr, L"avg(v1,v2,v3,...)", L"Return the average of a set of values", -1, true,
                              true};
-const ZrFctInfo SumFct::info{L"sum", nullptr, L"sum(v1,v2,v3,...)", L"Return the sum of a set of values", -1, true, true};
-const ZrFctInfo FactorialFct::info{L"fact", nullptr, L"fact(x)",
+const ZrFunctionInfo SumFct::info{L"sum", nullptr, L"sum(v1,v2,v3,...)", L"Return the sum of a set of values", -1, true, true};
+const ZrFunctionInfo FactorialFct::info{L"fact", nullptr, L"fact(x)",
                                    L"Return the factorial of x: x*(x-1)*(x-2)*...(x-x+1)", 1, true, true};
-const ZrFctInfo IsNaNFct::info{L"isNaN", nullptr, L"isNan(value)", L"Return 1 if the number is a NaN value.", 1, true,
+const ZrFunctionInfo IsNaNFct::info{L"isNaN", nullptr, L"isNan(value)", L"Return 1 if the number is a NaN value.", 1, true,
                                true};
-const ZrFctInfo IsFiniteFct::info{L"isFinite", nullptr, L"isFinite(value)", L"Return 1 if the number is finite.", 1,
+const ZrFunctionInfo IsFiniteFct::info{L"isFinite", nullptr, L"isFinite(value)", L"Return 1 if the number is finite.", 1,
                                   true, true};
 
 // Halves round away from zero, through a signed 32-bit integer.
@@ -225,7 +224,7 @@ std::span<const ZrOperatorMaker> zrDefaultOperators()
 
 std::span<const ZrFunctionMaker> zrDefaultFunctions()
 {
-    // "__sin", "__cos" and both "rand" are the signal plug-in's own classes.
+    // "__sin", "__cos" and both "rand" are the signal functions the plug-in's catalogue shares.
     static constexpr ZrFunctionMaker functions[] = {
         &makeFunc<RoundFct>,     &makeFunc<SinFct>,      &makeFunc<ArcSinFct>,     &makeFunc<SinhFct>,
         &makeFunc<CosFct>,       &makeFunc<ArcCosFct>,   &makeFunc<CoshFct>,       &makeFunc<TanFct>,

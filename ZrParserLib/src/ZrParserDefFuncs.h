@@ -19,7 +19,7 @@ std::span<const ZrFunctionMaker> zrDefaultFunctions();
 #define ZR_DECLARE_OPERATOR(Class)                                                                  \
     class Class final : public ZrOperatorBase<Class> {                                            \
     public:                                                                                         \
-        static const ZrOpInfo info;                                                                 \
+        static const ZrOperatorInfo info;                                                                 \
         double evaluate(unsigned nbArgs, const double* args) override;                              \
     };
 
@@ -47,7 +47,7 @@ ZR_DECLARE_OPERATOR(NotOp)
 #define ZR_DECLARE_FUNCTION(Class)                                                                  \
     class Class final : public ZrFunctionBase<Class> {                                            \
     public:                                                                                         \
-        static const ZrFctInfo info;                                                                \
+        static const ZrFunctionInfo info;                                                                \
         double evaluate(unsigned nbArgs, const double* args) override;                              \
     };
 

@@ -8,7 +8,7 @@
 #include <set>
 
 #include "ZrNumericText.h"
-#include "zrparser/ZrClassTable.h"
+#include "zrparser/ZrComponentFactory.h"
 #include "zrparser/ZrException.h"
 #include "zrparser/ZrOperatorI.h"
 #include "zrparser/ZrParserItemI.h"
@@ -579,12 +579,12 @@ void ZrParserRegistrar::loadPlugin(const wchar_t* clsidText)
 {
     const std::wstring text = textOf(clsidText);
     zr::CLSID clsid;
-    if (zr::failed(zr::clsidFromString(text.c_str(), clsid)))
+    if (zr::failed(zr::classIdFromText(text.c_str(), clsid)))
         zrRaise(ZrExcepData(L"ZRDEFEXCEP_PluginNotFound", L"itemName", text), __LINE__, ZR_SOURCE_FILE);
 
     zr::IUnknown* unknown = nullptr;
     void* pluginPtr = nullptr;
-    zr::HRESULT hr = zr::createInstance(clsid, nullptr, zr::IID_IUnknown, reinterpret_cast<void**>(&unknown));
+    zr::HRESULT hr = zr::createComponent(clsid, zr::IID_IUnknown, reinterpret_cast<void**>(&unknown));
     if (zr::succeeded(hr)) {
         hr = unknown->QueryInterface(IID_IZrParserPlugin, &pluginPtr);
         unknown->Release();

@@ -1,5 +1,5 @@
 // The compiled program's storage: steps, their argument arrays and owned items.
-#include "zrparser/ZrProgram.h"
+#include "ZrProgram.h"
 
 #include "zrparser/ZrParserItemI.h"
 

@@ -9,9 +9,9 @@
 #include <gtest/gtest.h>
 
 #include "component_test_support.h"
-#include "zrparser/ZrComponentModule.h"
+#include "zrcomponent/ZrComponentModule.h"
 #include "zrparser/ZrParserPluginI.h"
-#include "zrparser/ZrRegistry.h"
+#include "zrcomponent/ZrRegistry.h"
 #include "zrsignal/CSignalPlugin.h"
 
 namespace {

@@ -11,8 +11,9 @@
 
 #include "component_test_support.h"
 #include "engine_test_support.h"
-#include "zrparser/ZrComponentModule.h"
-#include "zrparser/ZrRegistry.h"
+#include "zrcomponent/ZrClassTable.h"
+#include "zrcomponent/ZrComponentModule.h"
+#include "zrcomponent/ZrRegistry.h"
 #include "zrsignal/CSignalPlugin.h"
 
 namespace {
@@ -57,6 +58,9 @@ zr::ComponentModule openModule(const char* file)
 
 class ModuleLoadingTest : public ::testing::Test {
 protected:
+    // Plug-ins known only to the registry file are loaded through the component runtime.
+    void SetUp() override { zr::useComponentRuntime(); }
+
     TemporaryRegistry registry;
 };
 
@@ -160,7 +164,7 @@ TEST_F(ModuleLoadingTest, ModulesThatCannotServeAParserAreRefusedWithTheirMessag
 // The host's time step, which the loop functions read.
 class TimeIncFct : public ZrFunctionBase<TimeIncFct> {
 public:
-    static constexpr ZrFctInfo info{L"__timeInc", nullptr, L"__timeInc()", L"", 0, false, true};
+    static constexpr ZrFunctionInfo info{L"__timeInc", nullptr, L"__timeInc()", L"", 0, false, true};
     double evaluate(unsigned, const double*) override { return 0.1; }
 };
 

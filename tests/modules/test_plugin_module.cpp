@@ -3,10 +3,10 @@
 // default "abs". Both register themselves like any third-party module.
 #include <string>
 
-#include "zrparser/ZrComponentModule.h"
+#include "zrcomponent/ZrComponentModule.h"
 #include "zrparser/ZrParserItemI.h"
 #include "zrparser/ZrParserPluginI.h"
-#include "zrparser/ZrRegistry.h"
+#include "zrcomponent/ZrRegistry.h"
 
 using namespace zr;
 
@@ -46,13 +46,8 @@ class TestPlugin final : public IZrParserPlugin {
 public:
     HRESULT QueryInterface(const IID& iid, void** object) override
     {
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IZrParserPlugin) {
-            *object = static_cast<IZrParserPlugin*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return queryInterfaceFrom({{IID_IUnknown, this}, {IID_IDispatch, this}, {IID_IZrParserPlugin, this}}, iid,
+                                  object);
     }
     std::uint32_t AddRef() override { return refs_.increment(); }
     std::uint32_t Release() override
@@ -112,12 +107,7 @@ class TestPluginFactory final : public IClassFactory {
 public:
     HRESULT QueryInterface(const IID& iid, void** object) override
     {
-        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-            *object = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return queryInterfaceFrom({{IID_IUnknown, this}, {IID_IClassFactory, this}}, iid, object);
     }
     std::uint32_t AddRef() override { return 1; }
     std::uint32_t Release() override { return 1; }

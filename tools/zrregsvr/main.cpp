@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "zrparser/ZrComponentModule.h"
-#include "zrparser/ZrRegistry.h"
+#include "zrcomponent/ZrComponentModule.h"
+#include "zrcomponent/ZrRegistry.h"
 
 namespace {
 

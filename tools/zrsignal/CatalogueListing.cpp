@@ -1,11 +1,12 @@
 // Reads the catalogue through the plug-in interface, as the library's loader does.
 #include "CatalogueListing.h"
 
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "TextCodec.h"
+#include "zrparser/ZrUtf8.h"
 #include "ValueWriters.h"
 #include "zrparser/ZrParser.h"
 #include "SignalModule.h"
@@ -28,22 +29,22 @@ struct CatalogueRow {
 
 CatalogueRow describeItem(int index, const ZrParserItemI& item, int args, bool shareable, const char* origin)
 {
-    return {index,         toUtf8(item.getSymbol()), toUtf8(item.getID()), toUtf8(item.getHelpString()), args,
-            item.isConstant(), shareable,          toUtf8(item.getDescription()), origin};
+    return {index,         zr::toUtf8(item.getSymbol()), zr::toUtf8(item.getID()), zr::toUtf8(item.getHelpString()), args,
+            item.isConstant(), shareable,          zr::toUtf8(item.getDescription()), origin};
 }
 
 std::vector<CatalogueRow> pluginRows()
 {
     std::vector<CatalogueRow> rows;
-    PluginPtr plugin = createSignalPlugin();
+    const zr::ComPtr<IZrParserPlugin> plugin = createSignalPlugin();
     int count = 0;
     plugin->getNbFuncs(&count);
     for (int i = 0; i < count; ++i) {
-        ZrFunctionI* func = nullptr;
-        if (zr::succeeded(plugin->createFunc(i, &func)) && func) {
+        ZrFunctionI* created = nullptr;
+        const zr::HRESULT hr = plugin->createFunc(i, &created);
+        const std::unique_ptr<ZrFunctionI> func(created);
+        if (zr::succeeded(hr) && func)
             rows.push_back(describeItem(i, *func, func->getNbArgs(), func->isShareable(), "plugin"));
-            delete func;
-        }
     }
     return rows;
 }

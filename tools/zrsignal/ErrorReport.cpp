@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string_view>
 
-#include "TextCodec.h"
+#include "zrparser/ZrUtf8.h"
 
 namespace zrsignal {
 
@@ -18,7 +18,7 @@ bool readPosition(const ZrExcepData& data, std::size_t& position)
     const wchar_t* text = data.findParam(L"pos");
     if (!text)
         return false;
-    const std::string digits = toUtf8(text);
+    const std::string digits = zr::toUtf8(text);
     const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), position);
     return result.ec == std::errc() && result.ptr == digits.data() + digits.size();
 }
@@ -37,11 +37,11 @@ std::string caretUnder(const std::wstring& subject, std::size_t column)
 } // namespace
 
 LibraryFailure::LibraryFailure(const ZrParserException& exception, const std::wstring& subject, std::size_t posOffset)
-    : subject_(toUtf8(subject))
+    : subject_(zr::toUtf8(subject))
 {
     for (unsigned i = 0; i < exception.getNbExceptions(); ++i) {
         const auto& entry = exception.getEntry(i);
-        entryLines_.push_back(toUtf8(entry.data.id) + ": " + toUtf8(entry.description));
+        entryLines_.push_back(zr::toUtf8(entry.data.id) + ": " + zr::toUtf8(entry.description));
     }
     std::size_t position = 0;
     if (exception.getNbExceptions() > 0 && readPosition(exception.getEntry(0).data, position))

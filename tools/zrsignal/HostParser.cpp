@@ -6,8 +6,8 @@
 
 #include "ErrorReport.h"
 #include "SignalModule.h"
-#include "TextCodec.h"
-#include "zrparser/ZrComponentModule.h"
+#include "zrparser/ZrUtf8.h"
+#include "zrcomponent/ZrComponentModule.h"
 #include "zrsignal/CSignalPlugin.h"
 
 namespace zrsignal {
@@ -40,7 +40,7 @@ void define(const std::string& subject, Step step)
     try {
         step();
     } catch (const ZrParserException& e) {
-        throw LibraryFailure(e, toWide(subject));
+        throw LibraryFailure(e, zr::fromUtf8(subject));
     }
 }
 
@@ -48,7 +48,7 @@ void define(const std::string& subject, Step step)
 // or ProgID that the class table or the registry knows.
 void loadPlugin(ZrParser& parser, const std::string& text)
 {
-    const std::wstring wide = toWide(text);
+    const std::wstring wide = zr::fromUtf8(text);
     if (std::filesystem::is_regular_file(text)) {
         std::vector<std::wstring> classIds;
         if (zr::succeeded(zr::registerModuleForProcess(text, classIds))) {
@@ -85,26 +85,26 @@ std::unique_ptr<ZrParser> makeHostParser(const DefinitionOptions& options, HostV
         define(plugin, [&] { loadPlugin(*parser, plugin); });
     if (!options.pluginDir.empty())
         define(options.pluginDir,
-               [&] { parser->loadAllPlugins(toWide(options.pluginDir).c_str(), toWide(options.pluginPattern).c_str()); });
+               [&] { parser->loadAllPlugins(zr::fromUtf8(options.pluginDir).c_str(), zr::fromUtf8(options.pluginPattern).c_str()); });
     if (options.useLocale) {
         std::setlocale(LC_ALL, "");
         parser->useLocaleSettings();
     }
     for (HostVariables::Variable& variable : variables.all()) {
         define(variable.definitionText,
-               [&] { parser->defineVar(toWide(variable.name).c_str(), &variable.value); });
+               [&] { parser->defineVar(zr::fromUtf8(variable.name).c_str(), &variable.value); });
     }
     for (const NamedNumber& constant : options.consts)
-        define(constant.text, [&] { parser->defineConst(toWide(constant.name).c_str(), constant.value); });
+        define(constant.text, [&] { parser->defineConst(zr::fromUtf8(constant.name).c_str(), constant.value); });
     for (const MacroText& macro : options.macros) {
         // A prototype failure points into the prototype, a body failure into the body.
         try {
-            parser->defineMacro(toWide(macro.prototype).c_str(), toWide(macro.body).c_str(), L"");
+            parser->defineMacro(zr::fromUtf8(macro.prototype).c_str(), zr::fromUtf8(macro.body).c_str(), L"");
         } catch (const ZrParserException& e) {
             bool inPrototype = false;
             for (unsigned i = 0; i < e.getNbExceptions(); ++i)
                 inPrototype = inPrototype || e.getEntry(i).data.id == L"ZRDEFEXCEP_MacroProtoSyntax";
-            throw LibraryFailure(e, toWide(macro.text), inPrototype ? 0 : toWide(macro.prototype).size() + 1);
+            throw LibraryFailure(e, zr::fromUtf8(macro.text), inPrototype ? 0 : zr::fromUtf8(macro.prototype).size() + 1);
         }
     }
     return parser;
@@ -112,7 +112,7 @@ std::unique_ptr<ZrParser> makeHostParser(const DefinitionOptions& options, HostV
 
 void compileExpression(ZrParser& parser, const std::string& expression)
 {
-    const std::wstring wide = toWide(expression);
+    const std::wstring wide = zr::fromUtf8(expression);
     try {
         parser.compile(wide.c_str());
     } catch (const ZrParserException& e) {

@@ -12,7 +12,7 @@ class BeatFct : public ZrFunctionBase<BeatFct> {
     double envelope = 0.0;
 
 public:
-    static constexpr ZrFctInfo info{L"beat", nullptr, L"beat(value)", L"Detect beat on the given value.", 1, false,
+    static constexpr ZrFunctionInfo info{L"beat", nullptr, L"beat(value)", L"Detect beat on the given value.", 1, false,
                                     false};
     double evaluate(unsigned nbArgs, const double* args) override;
 };
@@ -29,7 +29,7 @@ protected:
     bool beatStarts(double value);
 
 public:
-    static constexpr ZrFctInfo info{L"onbeat", nullptr, L"onbeat(value)",
+    static constexpr ZrFunctionInfo info{L"onbeat", nullptr, L"onbeat(value)",
                                     L"Detect beat on the given value and pulse at the beginning of the beat.", 1,
                                     false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
@@ -42,7 +42,7 @@ protected:
     std::int32_t beatIndex = 0;
 
 public:
-    static constexpr ZrFctInfo info{L"onbeat", nullptr, L"onbeat(value, [multiple])",
+    static constexpr ZrFunctionInfo info{L"onbeat", nullptr, L"onbeat(value, [multiple])",
                                     L"Detect beat on the given value and pulse at the beginning of the beat.", 2,
                                     false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
@@ -51,7 +51,7 @@ public:
 // OnBeatMultipleFct that pulses on the offset-th beat of each group of multiple beats.
 class OnBeatMultipleOffsetFct : public ZrFunctionBase<OnBeatMultipleOffsetFct, OnBeatMultipleFct> {
 public:
-    static constexpr ZrFctInfo info{L"onbeat", nullptr, L"onbeat(value, [multiple], [offset])",
+    static constexpr ZrFunctionInfo info{L"onbeat", nullptr, L"onbeat(value, [multiple], [offset])",
                                     L"Pulse when a beat is detected. Use a multiple to pulse on 2nd, 3rd, etc. beat.",
                                     3, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
@@ -66,7 +66,7 @@ class TriggerFct : public ZrFunctionBase<TriggerFct> {
     bool isArmed = true;
 
 public:
-    static constexpr ZrFctInfo info{L"__trigger", nullptr,
+    static constexpr ZrFunctionInfo info{L"__trigger", nullptr,
                                     L"trigger(activation, duration, thresholdDown, thresholdUp, delay)",
                                     L"A beat in the activation value starts the trigger for the given duration.", 5,
                                     false, false};
@@ -83,7 +83,7 @@ class BPMCounterFct : public ZrFunctionBase<BPMCounterFct> {
     double bpm = 0.0;
 
 public:
-    static constexpr ZrFctInfo info{L"__bpmcounter", nullptr, L"bpmcounter(beatFct, fps)",
+    static constexpr ZrFunctionInfo info{L"__bpmcounter", nullptr, L"bpmcounter(beatFct, fps)",
                                     L"Count the number of beats per minute in real time.", 2, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
 };
@@ -114,7 +114,7 @@ private:
     void finishSeries(double fps);
 
 public:
-    static constexpr ZrFctInfo info{L"__taptempo", nullptr, L"taptempo(beatFct, fps)",
+    static constexpr ZrFunctionInfo info{L"__taptempo", nullptr, L"taptempo(beatFct, fps)",
                                     L"Generate a pulse based on the detected tempo.", 2, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
 };
@@ -122,7 +122,7 @@ public:
 // The tapped tempo in beats per minute: 0 until a series has ended.
 class TapTempoBPMFct : public ZrFunctionBase<TapTempoBPMFct, TapTempoFct> {
 public:
-    static constexpr ZrFctInfo info{L"__taptempobpm", nullptr, L"taptempobpm(beatFct, fps)",
+    static constexpr ZrFunctionInfo info{L"__taptempobpm", nullptr, L"taptempobpm(beatFct, fps)",
                                     L"Return the detected tempo in beats per minute.", 2, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
 };

@@ -13,7 +13,7 @@ class DeltaFct : public ZrFunctionBase<DeltaFct> {
     double lastValue = 0.0;
 
 public:
-    static constexpr ZrFctInfo info{
+    static constexpr ZrFunctionInfo info{
         L"delta", nullptr, L"delta(value)",
         L"Return the difference between the current value and the last value. That's the instantaneous rate of change.",
         1, false, false};
@@ -34,7 +34,7 @@ public:
     static constexpr const wchar_t* symbol = L"onchange";
     static constexpr const wchar_t* help = L"onchange(value, [threshold])";
     static constexpr const wchar_t* description = L"Pulse when the value changes and optionally specify the threshold.";
-    static constexpr ZrFctInfo info{symbol, nullptr, help, description, 1, false, false};
+    static constexpr ZrFunctionInfo info{symbol, nullptr, help, description, 1, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
 };
 
@@ -42,7 +42,7 @@ public:
 // later evaluations whose threshold is unusable.
 class OnChangeThresholdFct : public ZrFunctionBase<OnChangeThresholdFct, OnChangeFct> {
 public:
-    static constexpr ZrFctInfo info{symbol, nullptr, help, description, 2, false, false};
+    static constexpr ZrFunctionInfo info{symbol, nullptr, help, description, 2, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
 };
 
@@ -51,7 +51,7 @@ class TimeoutFct : public ZrFunctionBase<TimeoutFct> {
     std::int32_t idleCount = 0;
 
 public:
-    static constexpr ZrFctInfo info{L"__timeout", nullptr, L"__timeout(time, value)",
+    static constexpr ZrFunctionInfo info{L"__timeout", nullptr, L"__timeout(time, value)",
                                     L"Pulse if the value never > 0 after the specified time.", 2, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
 };
@@ -61,7 +61,7 @@ class TimeoutOrActiveFct : public ZrFunctionBase<TimeoutOrActiveFct> {
     std::int32_t idleCount = 0;
 
 public:
-    static constexpr ZrFctInfo info{
+    static constexpr ZrFunctionInfo info{
         L"__timeoutoractive", nullptr, L"__timeoutoractive(time, value)",
         L"Pulse if the value never > 0 after the specified time or as soon as the value is > 0.", 2, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
@@ -75,7 +75,7 @@ class Timer1Fct : public ZrFunctionBase<Timer1Fct> {
     std::uint64_t lastPhaseMs = 0;
 
 public:
-    static constexpr ZrFctInfo info{L"timer", nullptr, L"timer(autoResetTime, [resetFct])",
+    static constexpr ZrFunctionInfo info{L"timer", nullptr, L"timer(autoResetTime, [resetFct])",
                                     L"Return the elapsed time in seconds. Reset the timer with a positive value.", 1,
                                     false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
@@ -84,7 +84,7 @@ public:
 // The timer with its reset argument.
 class Timer2Fct : public ZrFunctionBase<Timer2Fct, Timer1Fct> {
 public:
-    static constexpr ZrFctInfo info{
+    static constexpr ZrFunctionInfo info{
         L"timer", nullptr, L"timer(resetTime, [resetFct])",
         L"Return the elapsed time in seconds. Reset when reaching the reset time (0 to not auto reset) or with a "
         L"positive resetFct value. The time isn't affected by the grid speed.",
@@ -105,7 +105,7 @@ private:
     bool wasRecording = false;
 
 public:
-    static constexpr ZrFctInfo info{L"__record", nullptr, L"record(isRecording, inputSignal, playbackInc)",
+    static constexpr ZrFunctionInfo info{L"__record", nullptr, L"record(isRecording, inputSignal, playbackInc)",
                                     L"Record an input signal and replay it in a loop when not recording.", 3, false,
                                     false};
     // Allocates the sample buffer on the first call; later calls keep it and its take.
@@ -127,7 +127,7 @@ private:
     bool wasRecording = false;
 
 public:
-    static constexpr ZrFctInfo info{
+    static constexpr ZrFunctionInfo info{
         L"recordonchange", nullptr, L"recordOnChange(isRecording, value, goNext, goBack, resetFct)",
         L"Record only the different values. Playback the next value when goNext > 0 and play backward when goBack > "
         L"0. Reset at the first value when resetFct > 0.",
@@ -150,7 +150,7 @@ private:
     std::int32_t currentDelay = 0;
 
 public:
-    static constexpr ZrFctInfo info{L"__delay", nullptr, L"delay(number of delayed values, function)",
+    static constexpr ZrFunctionInfo info{L"__delay", nullptr, L"delay(number of delayed values, function)",
                                     L"delay a signal", 2, true, false};
     // Allocates the ring on the first call; later calls keep it.
     void onCompile(ZrCompilerI* compiler, ZrRegistrarI* registrar) override;
@@ -162,7 +162,7 @@ class AveragerFct : public ZrFunctionBase<AveragerFct> {
     double average = zr::UNDEFINED_MARKER;
 
 public:
-    static constexpr ZrFctInfo info{L"__averager", nullptr, L"averager(time, value)",
+    static constexpr ZrFunctionInfo info{L"__averager", nullptr, L"averager(time, value)",
                                     L"Smooth out values by computing the average over a specified time.", 2, false,
                                     false};
     double evaluate(unsigned nbArgs, const double* args) override;

@@ -9,19 +9,19 @@
 // scaled by i percent, quantised to the steps of an 8-bit channel.
 class RGBRedFromRGBICompFunc : public ZrFunctionBase<RGBRedFromRGBICompFunc> {
 public:
-    static constexpr ZrFctInfo info{L"rgb.red", nullptr, L"rgb.red(r,g,b,i)", L"Get the red component from a rgbi color.", 4, true, true};
+    static constexpr ZrFunctionInfo info{L"rgb.red", nullptr, L"rgb.red(r,g,b,i)", L"Get the red component from a rgbi color.", 4, true, true};
     double evaluate(unsigned nbArgs, const double* args) override;
 };
 
 class RGBGreenFromRGBICompFunc : public ZrFunctionBase<RGBGreenFromRGBICompFunc> {
 public:
-    static constexpr ZrFctInfo info{L"rgb.green", nullptr, L"rgb.green(r,g,b,i)", L"Get the green component from a rgbi color.", 4, true, true};
+    static constexpr ZrFunctionInfo info{L"rgb.green", nullptr, L"rgb.green(r,g,b,i)", L"Get the green component from a rgbi color.", 4, true, true};
     double evaluate(unsigned nbArgs, const double* args) override;
 };
 
 class RGBBlueFromRGBICompFunc : public ZrFunctionBase<RGBBlueFromRGBICompFunc> {
 public:
-    static constexpr ZrFctInfo info{L"rgb.blue", nullptr, L"rgb.blue(r,g,b,i)", L"Get the blue component from a rgbi color.", 4, true, true};
+    static constexpr ZrFunctionInfo info{L"rgb.blue", nullptr, L"rgb.blue(r,g,b,i)", L"Get the blue component from a rgbi color.", 4, true, true};
     double evaluate(unsigned nbArgs, const double* args) override;
 };
 
@@ -29,19 +29,19 @@ public:
 // colour, quantised to the steps of an 8-bit channel.
 class RGBRedFromHSIComp : public ZrFunctionBase<RGBRedFromHSIComp> {
 public:
-    static constexpr ZrFctInfo info{L"rgb.red.hsi", nullptr, L"rgb.red.hsi(h,s,i)", L"Get the rgb red component from a hsi color.", 3, true, true};
+    static constexpr ZrFunctionInfo info{L"rgb.red.hsi", nullptr, L"rgb.red.hsi(h,s,i)", L"Get the rgb red component from a hsi color.", 3, true, true};
     double evaluate(unsigned nbArgs, const double* args) override;
 };
 
 class RGBGreenFromHSIComp : public ZrFunctionBase<RGBGreenFromHSIComp> {
 public:
-    static constexpr ZrFctInfo info{L"rgb.green.hsi", nullptr, L"rgb.green.hsi(h,s,i)", L"Get the rgb green component from a hsi color.", 3, true, true};
+    static constexpr ZrFunctionInfo info{L"rgb.green.hsi", nullptr, L"rgb.green.hsi(h,s,i)", L"Get the rgb green component from a hsi color.", 3, true, true};
     double evaluate(unsigned nbArgs, const double* args) override;
 };
 
 class RGBBlueFromHSIComp : public ZrFunctionBase<RGBBlueFromHSIComp> {
 public:
-    static constexpr ZrFctInfo info{L"rgb.blue.hsi", nullptr, L"rgb.blue.hsi(h,s,i)", L"Get the rgb blue component from a hsi color.", 3, true, true};
+    static constexpr ZrFunctionInfo info{L"rgb.blue.hsi", nullptr, L"rgb.blue.hsi(h,s,i)", L"Get the rgb blue component from a hsi color.", 3, true, true};
     double evaluate(unsigned nbArgs, const double* args) override;
 };
 
@@ -50,20 +50,20 @@ public:
 // smallest component.
 class HSIHueFromRGBComp : public ZrFunctionBase<HSIHueFromRGBComp> {
 public:
-    static constexpr ZrFctInfo info{L"hsi.hue.rgb", nullptr, L"hsi.hue.rgb(r,g,b)", L"Get the hsi hue component from a rgb color.", 3, true, true};
+    static constexpr ZrFunctionInfo info{L"hsi.hue.rgb", nullptr, L"hsi.hue.rgb(r,g,b)", L"Get the hsi hue component from a rgb color.", 3, true, true};
     double evaluate(unsigned nbArgs, const double* args) override;
 };
 
 class HSISaturationFromRGBComp : public ZrFunctionBase<HSISaturationFromRGBComp> {
 public:
-    static constexpr ZrFctInfo info{L"hsi.saturation.rgb", nullptr, L"hsi.saturation.rgb(r,g,b)",
+    static constexpr ZrFunctionInfo info{L"hsi.saturation.rgb", nullptr, L"hsi.saturation.rgb(r,g,b)",
         L"Get the hsi saturation component from a rgb color.", 3, true, true};
     double evaluate(unsigned nbArgs, const double* args) override;
 };
 
 class HSIIntensityFromRGBComp : public ZrFunctionBase<HSIIntensityFromRGBComp> {
 public:
-    static constexpr ZrFctInfo info{L"hsi.intensity.rgb", nullptr, L"hsi.intensity.rgb(r,g,b)",
+    static constexpr ZrFunctionInfo info{L"hsi.intensity.rgb", nullptr, L"hsi.intensity.rgb(r,g,b)",
         L"Get the hsi intensity component from a rgb color.", 3, true, true};
     double evaluate(unsigned nbArgs, const double* args) override;
 };
@@ -82,7 +82,7 @@ class CircularTransitionFct : public ZrFunctionBase<CircularTransitionFct> {
     double distance = 0.0;
 
 public:
-    static constexpr ZrFctInfo info{L"__circulartransition", nullptr, L"circulartransition(nbsteps, function)",
+    static constexpr ZrFunctionInfo info{L"__circulartransition", nullptr, L"circulartransition(nbsteps, function)",
         L"Compute the transition assuming a circular function's domain", 2, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
 
@@ -108,7 +108,7 @@ protected:
     double deltaY = 0.0;
 
 public:
-    static constexpr ZrFctInfo info{L"__transition.hue", nullptr, L"transition.hue(time, targetHue, targetSaturation)",
+    static constexpr ZrFunctionInfo info{L"__transition.hue", nullptr, L"transition.hue(time, targetHue, targetSaturation)",
         L"Compute the hue to transition to the target values in the specified time.", 3, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
 
@@ -124,7 +124,7 @@ protected:
 // the saturation.
 class TransitionSatFct : public ZrFunctionBase<TransitionSatFct, TransitionHueFct> {
 public:
-    static constexpr ZrFctInfo info{L"__transition.saturation", nullptr, L"transition.saturation(time, targetHue, targetSaturation)",
+    static constexpr ZrFunctionInfo info{L"__transition.saturation", nullptr, L"transition.saturation(time, targetHue, targetSaturation)",
         L"Compute the saturation to transition to the target values in the specified time.", 3, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
 };

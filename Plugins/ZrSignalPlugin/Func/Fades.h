@@ -45,13 +45,13 @@ public:
 
 class FadeinLinearFct : public ZrFunctionBase<FadeinLinearFct, FadeinFct> {
 public:
-    static constexpr ZrFctInfo info{L"__fadeinlinear", nullptr, help, description, 2, true, false};
+    static constexpr ZrFunctionInfo info{L"__fadeinlinear", nullptr, help, description, 2, true, false};
     double shape(double step, double nbSteps) override;
 };
 
 class FadeinSigmoidFct : public ZrFunctionBase<FadeinSigmoidFct, FadeinFct> {
 public:
-    static constexpr ZrFctInfo info{L"__fadeinsigmoid", nullptr, help, description, 2, true, false};
+    static constexpr ZrFunctionInfo info{L"__fadeinsigmoid", nullptr, help, description, 2, true, false};
     double shape(double step, double nbSteps) override;
 };
 
@@ -59,25 +59,25 @@ class FadeinExpFct : public ZrFunctionBase<FadeinExpFct, FadeinFct> {
     double expRange = std::pow(1.3, 10.0);
 
 public:
-    static constexpr ZrFctInfo info{L"__fadeinexp", nullptr, help, description, 2, true, false};
+    static constexpr ZrFunctionInfo info{L"__fadeinexp", nullptr, help, description, 2, true, false};
     double shape(double step, double nbSteps) override;
 };
 
 class FadeinLogFct : public ZrFunctionBase<FadeinLogFct, FadeinFct> {
 public:
-    static constexpr ZrFctInfo info{L"__fadeinlog", nullptr, help, description, 2, true, false};
+    static constexpr ZrFunctionInfo info{L"__fadeinlog", nullptr, help, description, 2, true, false};
     double shape(double step, double nbSteps) override;
 };
 
 class FadeoutLinearFct : public ZrFunctionBase<FadeoutLinearFct, FadeoutFct> {
 public:
-    static constexpr ZrFctInfo info{L"__fadeoutlinear", nullptr, help, description, 2, true, false};
+    static constexpr ZrFunctionInfo info{L"__fadeoutlinear", nullptr, help, description, 2, true, false};
     double shape(double step, double nbSteps) override;
 };
 
 class FadeoutSigmoidFct : public ZrFunctionBase<FadeoutSigmoidFct, FadeoutFct> {
 public:
-    static constexpr ZrFctInfo info{L"__fadeoutsigmoid", nullptr, help, description, 2, true, false};
+    static constexpr ZrFunctionInfo info{L"__fadeoutsigmoid", nullptr, help, description, 2, true, false};
     double shape(double step, double nbSteps) override;
 };
 
@@ -85,12 +85,12 @@ class FadeoutExpFct : public ZrFunctionBase<FadeoutExpFct, FadeoutFct> {
     double expRange = std::pow(1.3, 10.0);
 
 public:
-    static constexpr ZrFctInfo info{L"__fadeoutexp", nullptr, help, description, 2, true, false};
+    static constexpr ZrFunctionInfo info{L"__fadeoutexp", nullptr, help, description, 2, true, false};
     double shape(double step, double nbSteps) override;
 };
 
 class FadeoutLogFct : public ZrFunctionBase<FadeoutLogFct, FadeoutFct> {
 public:
-    static constexpr ZrFctInfo info{L"__fadeoutlog", nullptr, help, description, 2, true, false};
+    static constexpr ZrFunctionInfo info{L"__fadeoutlog", nullptr, help, description, 2, true, false};
     double shape(double step, double nbSteps) override;
 };

@@ -4,25 +4,12 @@
 #include <algorithm>
 #include <cmath>
 
+using zr::advancePhase;
 using zr::PI;
 using zr::THREE_HALF_PI;
 using zr::TWO_PI;
 
 namespace {
-
-// Adds step to the phase when the increment radInc is a usable number. Returns true when radInc
-// is exactly 0, which asks the generator to go back to its start.
-bool advancePhase(double& phase, double radInc, double step)
-{
-    if (zr::isUsable(radInc))
-        phase += step;
-    return radInc == 0.0;
-}
-
-bool advancePhase(double& phase, double radInc)
-{
-    return advancePhase(phase, radInc, radInc);
-}
 
 // -1 while the sine of the phase is negative, else 1 (a sine of exactly 0 gives 1).
 double sineSign(double phase)
@@ -49,20 +36,6 @@ double organicWave(double x)
 }
 
 } // namespace
-
-double SinFct::evaluate(unsigned, const double* args)
-{
-    if (advancePhase(phase, args[0]))
-        phase = THREE_HALF_PI;
-    return std::sin(phase);
-}
-
-double CosFct::evaluate(unsigned, const double* args)
-{
-    if (advancePhase(phase, args[0]))
-        phase = THREE_HALF_PI;
-    return std::cos(phase);
-}
 
 double ClockFct::evaluate(unsigned, const double* args)
 {

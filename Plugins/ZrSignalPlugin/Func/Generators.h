@@ -6,35 +6,18 @@
 
 #include "zrparser/ZrFunctionBase.h"
 #include "zrparser/ZrPlatform.h"
+#include "zrparser/ZrSignalBuiltins.h"
 
 // Every generator below takes its increment (radInc) as first argument: a usable increment is
 // added to the phase, exactly 0 returns the generator to its start, NaN or an infinity leaves
-// the phase where it is.
-
-// sin(phase), starting at -1.
-class SinFct : public ZrFunctionBase<SinFct> {
-    double phase = zr::THREE_HALF_PI;
-
-public:
-    static constexpr ZrFctInfo info{L"__sin", nullptr, L"__sin(radInc)", L"Generate a sin signal", 1, false, false};
-    double evaluate(unsigned nbArgs, const double* args) override;
-};
-
-// cos(phase), starting at 0.
-class CosFct : public ZrFunctionBase<CosFct> {
-    double phase = zr::THREE_HALF_PI;
-
-public:
-    static constexpr ZrFctInfo info{L"__cos", nullptr, L"__cos(rad)", L"Generate a cos signal", 1, false, false};
-    double evaluate(unsigned nbArgs, const double* args) override;
-};
+// the phase where it is. "__sin" and "__cos" are the expression library's own SinFct and CosFct.
 
 // -1 during the negative half of the sine wave, 1 otherwise.
 class ClockFct : public ZrFunctionBase<ClockFct> {
     double phase = zr::THREE_HALF_PI;
 
 public:
-    static constexpr ZrFctInfo info{L"__clock", nullptr, L"__clock(radInc)", L"Generate a clock signal 0 and 1", 1, false, false};
+    static constexpr ZrFunctionInfo info{L"__clock", nullptr, L"__clock(radInc)", L"Generate a clock signal 0 and 1", 1, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
 };
 
@@ -43,7 +26,7 @@ class TriangleFct : public ZrFunctionBase<TriangleFct> {
     double phase = zr::PI;
 
 public:
-    static constexpr ZrFctInfo info{L"__triangle", nullptr, L"__triangle(radInc)", L"Generate a triangle signal", 1, false, false};
+    static constexpr ZrFunctionInfo info{L"__triangle", nullptr, L"__triangle(radInc)", L"Generate a triangle signal", 1, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
 };
 
@@ -59,14 +42,14 @@ protected:
     double ramp() const;
 
 public:
-    static constexpr ZrFctInfo info{L"__sawtooth", nullptr, L"__sawtooth(radInc)", L"Generate a sawtooth signal", 1, false, false};
+    static constexpr ZrFunctionInfo info{L"__sawtooth", nullptr, L"__sawtooth(radInc)", L"Generate a sawtooth signal", 1, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
 };
 
 // The ramp, restarted at 0 before this evaluation's increment whenever reset is positive.
 class SawtoothResetableFct : public ZrFunctionBase<SawtoothResetableFct, SawtoothFct> {
 public:
-    static constexpr ZrFctInfo info{L"__sawtooth", nullptr, L"__sawtooth(radInc, reset)", L"Generate a sawtooth signal", 2, false, false};
+    static constexpr ZrFunctionInfo info{L"__sawtooth", nullptr, L"__sawtooth(radInc, reset)", L"Generate a sawtooth signal", 2, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
 };
 
@@ -74,7 +57,7 @@ public:
 // any sign of the speed.
 class SawtoothResetableWithSpeedFct : public ZrFunctionBase<SawtoothResetableWithSpeedFct, SawtoothFct> {
 public:
-    static constexpr ZrFctInfo info{L"__sawtooth", nullptr, L"__sawtooth(radInc, reset, speedMult)", L"Generate a sawtooth signal", 3, false, false};
+    static constexpr ZrFunctionInfo info{L"__sawtooth", nullptr, L"__sawtooth(radInc, reset, speedMult)", L"Generate a sawtooth signal", 3, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
 };
 
@@ -83,7 +66,7 @@ class OrganicFct : public ZrFunctionBase<OrganicFct> {
     double phase = 0.0;
 
 public:
-    static constexpr ZrFctInfo info{L"__organic", nullptr, L"__organic(radInc)", L"Generate an organic signal", 1, false, false};
+    static constexpr ZrFunctionInfo info{L"__organic", nullptr, L"__organic(radInc)", L"Generate an organic signal", 1, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
 };
 
@@ -96,7 +79,7 @@ class RandomOrganicFct : public ZrFunctionBase<RandomOrganicFct> {
     static double randomStartPhase();
 
 public:
-    static constexpr ZrFctInfo info{L"__randorganic", nullptr, L"__randorganic(radInc)", L"Generate an random organic signal", 1, false, false};
+    static constexpr ZrFunctionInfo info{L"__randorganic", nullptr, L"__randorganic(radInc)", L"Generate an random organic signal", 1, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
 };
 
@@ -108,7 +91,7 @@ class RandomClockFct : public ZrFunctionBase<RandomClockFct> {
     double phase = zr::PI;
 
 public:
-    static constexpr ZrFctInfo info{L"__randclock", nullptr, L"__randclock(radInc, probability)",
+    static constexpr ZrFunctionInfo info{L"__randclock", nullptr, L"__randclock(radInc, probability)",
                                     L"Generate a clock signal 0 and 1. After a phase, may randomly stay at the same level another phase", 2, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
 };
@@ -119,7 +102,7 @@ class PulseFct : public ZrFunctionBase<PulseFct> {
     double phase = 0.0;
 
 public:
-    static constexpr ZrFctInfo info{L"__pulse", nullptr, L"pulse(radInc, duration)", L"Generate a pulse at constant time", 2, false, false};
+    static constexpr ZrFunctionInfo info{L"__pulse", nullptr, L"pulse(radInc, duration)", L"Generate a pulse at constant time", 2, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
 };
 
@@ -132,7 +115,7 @@ class RandPulseFct : public ZrFunctionBase<RandPulseFct> {
     std::int32_t remaining = 0; // evaluations left in the running pulse; may go negative
 
 public:
-    static constexpr ZrFctInfo info{L"__randpulse", nullptr, L"randpulse(radInc, duration, probability)",
+    static constexpr ZrFunctionInfo info{L"__randpulse", nullptr, L"randpulse(radInc, duration, probability)",
                                     L"Generate a pulse at random time given the probability from 0% to 100%.", 3, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
 };

@@ -12,7 +12,7 @@ class LatchFct : public ZrFunctionBase<LatchFct> {
     double storedValue = zr::UNDEFINED_MARKER;
 
 public:
-    static constexpr ZrFctInfo info{L"latch", nullptr, L"latch(updateNow, value)",
+    static constexpr ZrFunctionInfo info{L"latch", nullptr, L"latch(updateNow, value)",
                                     L"Store a value that is updated when updateNow is positive.", 2, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
 };
@@ -22,7 +22,7 @@ class LatchWithDefaultFct : public ZrFunctionBase<LatchWithDefaultFct> {
     double storedValue = zr::UNDEFINED_MARKER;
 
 public:
-    static constexpr ZrFctInfo info{
+    static constexpr ZrFunctionInfo info{
         L"latch", nullptr, L"latch(updateNow, value, [initialValue])",
         L"Store a value that is updated when updateNow is positive. Optionally provide an initial value.", 3, false,
         false};
@@ -46,21 +46,21 @@ public:
     static constexpr const wchar_t* description =
         L"Update the stored value by adding the delta value (difference between the current and first values when "
         L"starting the update). The update starts when updateNow is positive. Optionally specify min and max values.";
-    static constexpr ZrFctInfo info{symbol, nullptr, help, description, 2, false, false};
+    static constexpr ZrFunctionInfo info{symbol, nullptr, help, description, 2, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
 };
 
 // LatchDeltaFct with a lower bound that stays in force until a later usable one replaces it.
 class LatchDeltaMinFct : public ZrFunctionBase<LatchDeltaMinFct, LatchDeltaFct> {
 public:
-    static constexpr ZrFctInfo info{symbol, nullptr, help, description, 3, false, false};
+    static constexpr ZrFunctionInfo info{symbol, nullptr, help, description, 3, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
 };
 
 // LatchDeltaFct with both bounds given, each kept until a later usable one replaces it.
 class LatchDeltaMinMaxFct : public ZrFunctionBase<LatchDeltaMinMaxFct, LatchDeltaFct> {
 public:
-    static constexpr ZrFctInfo info{symbol, nullptr, help, description, 4, false, false};
+    static constexpr ZrFunctionInfo info{symbol, nullptr, help, description, 4, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
 };
 
@@ -69,7 +69,7 @@ class CounterFct : public ZrFunctionBase<CounterFct> {
     std::int32_t count = 0;
 
 public:
-    static constexpr ZrFctInfo info{
+    static constexpr ZrFunctionInfo info{
         L"counter", nullptr, L"counter(from, to, incrementNow)",
         L"Counter +1 when the incrementNow parameter is positive. Loop after reaching the to value.", 3, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
@@ -82,7 +82,7 @@ protected:
     std::int32_t count = 0;
 
 public:
-    static constexpr ZrFctInfo info{
+    static constexpr ZrFunctionInfo info{
         L"counter", nullptr, L"counter(from, to, incrementNow, decrementNow)",
         L"Counter +-1 when the inc/decrementNow parameters are positive. Loop after reaching the to value.", 4, false,
         false};
@@ -93,7 +93,7 @@ public:
 class CounterWithDecrementAndResetFct
     : public ZrFunctionBase<CounterWithDecrementAndResetFct, CounterWithDecrementFct> {
 public:
-    static constexpr ZrFctInfo info{L"counter", nullptr,
+    static constexpr ZrFunctionInfo info{L"counter", nullptr,
                                     L"counter(from, to, incrementNow, [decrementNow], [resetFct])",
                                     L"Counter +-1 when the inc/decrementNow parameters are positive. Loop after "
                                     L"reaching the to value. Reset when the resetFct is positive.",
@@ -106,7 +106,7 @@ class NoLoopCounterFct : public ZrFunctionBase<NoLoopCounterFct> {
     std::int32_t count = 0;
 
 public:
-    static constexpr ZrFctInfo info{
+    static constexpr ZrFunctionInfo info{
         L"noloopcounter", nullptr, L"noloopcounter(from, to, incrementNow)",
         L"Counter +1 when the incrementNow parameter is positive. Don't loop when reaching the to value.", 3, false,
         false};
@@ -120,7 +120,7 @@ protected:
     std::int32_t count = 0;
 
 public:
-    static constexpr ZrFctInfo info{L"noloopcounter", nullptr, L"noloopcounter(from, to, incrementNow, decrementNow)",
+    static constexpr ZrFunctionInfo info{L"noloopcounter", nullptr, L"noloopcounter(from, to, incrementNow, decrementNow)",
                                     L"Counter +-1 when the inc/decrementNow parameters are positive. Don't loop when "
                                     L"reaching the to value.",
                                     4, false, false};
@@ -131,7 +131,7 @@ public:
 class NoLoopCounterWithDecrementAndResetFct
     : public ZrFunctionBase<NoLoopCounterWithDecrementAndResetFct, NoLoopCounterWithDecrementFct> {
 public:
-    static constexpr ZrFctInfo info{L"noloopcounter", nullptr,
+    static constexpr ZrFunctionInfo info{L"noloopcounter", nullptr,
                                     L"noloopcounter(from, to, incrementNow, [decrementNow], [resetFct])",
                                     L"Counter +-1 when the inc/decrementNow parameters are positive. Don't loop when "
                                     L"reaching the to value. Reset when the resetFct is positive.",
@@ -146,7 +146,7 @@ protected:
     std::int32_t count = 0;
 
 public:
-    static constexpr ZrFctInfo info{L"pingcounter", nullptr, L"pingcounter(from, to, incrementNow)",
+    static constexpr ZrFunctionInfo info{L"pingcounter", nullptr, L"pingcounter(from, to, incrementNow)",
                                     L"Ping-Pong counter. +1 when the incrementNow parameter is positive. Reverse after "
                                     L"reaching the to value.",
                                     3, false, false};
@@ -156,7 +156,7 @@ public:
 // PingCounterFct that restarts upward from from while resetFct is positive.
 class PingCounterWithResetFct : public ZrFunctionBase<PingCounterWithResetFct, PingCounterFct> {
 public:
-    static constexpr ZrFctInfo info{L"pingcounter", nullptr, L"pingcounter(from, to, incrementNow, [resetFct])",
+    static constexpr ZrFunctionInfo info{L"pingcounter", nullptr, L"pingcounter(from, to, incrementNow, [resetFct])",
                                     L"Ping-Pong counter. +1 when the incrementNow parameter is positive. Reverse after "
                                     L"reaching the to value. Reset when the resetFct is positive.",
                                     4, false, false};

@@ -55,7 +55,7 @@ protected:
 
 class LoopFct : public ZrFunctionBase<LoopFct, BaseLoopFct> {
 public:
-    static constexpr ZrFctInfo info{
+    static constexpr ZrFunctionInfo info{
         L"loop", nullptr, L"loop(totalDuration, crossfadeDuration, fct1, fct2, fct3, ...)",
         L"Cycle through all the functions in the given duration. Crossfade when switching function.", 3, false,
         false};
@@ -64,7 +64,7 @@ public:
 
 class RandLoopFct : public ZrFunctionBase<RandLoopFct, BaseLoopFct> {
 public:
-    static constexpr ZrFctInfo info{
+    static constexpr ZrFunctionInfo info{
         L"randloop", nullptr, L"randloop(totalDuration, crossfadeDuration, fct1, fct2, fct3, ...)",
         L"Select a random function at regular interval. Crossfade when switching function.", 3, false, false};
     int nextStep() override;
@@ -73,7 +73,7 @@ public:
 // Plays each entry once and stays on the last; a positive resetFct goes back to the first.
 class SequenceFct : public ZrFunctionBase<SequenceFct, BaseLoopFct> {
 public:
-    static constexpr ZrFctInfo info{
+    static constexpr ZrFunctionInfo info{
         L"sequence", nullptr, L"sequence(totalDuration, crossfadeDuration, resetFct, fct1, fct2, fct3, ...)",
         L"Play each function once for the given total duration. Crossfade when switching function. Reset when "
         L"resetFct is positive.",
@@ -89,7 +89,7 @@ class TimedSequenceFct : public ZrFunctionBase<TimedSequenceFct, BaseLoopFct> {
     std::int32_t repeatCount = 0;
 
 public:
-    static constexpr ZrFctInfo info{
+    static constexpr ZrFunctionInfo info{
         L"timedsequence", nullptr,
         L"timedSequence(nbRepeats, crossfadeDuration, resetFct, time1, fct1, time2, fct2, time3, fct3, ..., "
         L"[endFct])",

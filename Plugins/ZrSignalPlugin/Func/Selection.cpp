@@ -1,4 +1,4 @@
-// Selection, range and random functions, and the process-wide global memory.
+// Selection, range and random functions, and the functions of the global memory.
 #include "Func/Selection.h"
 
 #include <algorithm>
@@ -7,17 +7,6 @@
 #include "zrparser/ZrPlatform.h"
 
 namespace {
-
-// Static storage: zero when the module is loaded, one copy per process.
-double memorySlots[GLOBAL_MEMORY_SLOTS];
-
-// The memory slot an id names, or null for ids outside [0, 99] and NaN.
-double* memorySlot(double id)
-{
-    if (std::isnan(id) || id < 0.0 || id > 99.0)
-        return nullptr;
-    return &memorySlots[zr::truncToInt32(id)];
-}
 
 // min when min > value, otherwise max when value > max, otherwise value (NaN passes through).
 double restrain(double value, double min, double max)
@@ -29,18 +18,7 @@ double restrain(double value, double min, double max)
     return value;
 }
 
-// A draw from the runtime generator as a fraction from 0 to 1 inclusive.
-double randomFraction()
-{
-    return static_cast<double>(zr::rand()) / 32767.0;
-}
-
 } // namespace
-
-double* globalMemory()
-{
-    return memorySlots;
-}
 
 // The percent is truncated to a whole number before the bands are measured, so 49.9 % of two
 // values is still the first band, and NaN picks the first value.
@@ -126,18 +104,6 @@ double ScalePercentFct::evaluate(unsigned, const double* args)
     return (toMax - toMin) * percent / 100.0 + toMin;
 }
 
-double RandFct::evaluate(unsigned, const double*)
-{
-    return randomFraction() * 100.0;
-}
-
-double RandMinMaxFct::evaluate(unsigned, const double* args)
-{
-    const double min = args[0];
-    const double max = args[1];
-    return (max - min) * randomFraction() + min;
-}
-
 // Draws until the result differs from the previous one; a top draw of 32767 lands one integer
 // past the range. When every draw maps to the same integer (bounds beyond the 32-bit range),
 // that integer is taken as it is, since waiting for another one would never end.
@@ -154,7 +120,7 @@ double RandIntFct::evaluate(unsigned, const double* args)
         const auto drawnInteger = [&](double fraction) { return zr::truncToInt32(fraction * span + min); };
         const bool onlyOneInteger = drawnInteger(0.0) == drawnInteger(1.0);
         do {
-            draw = drawnInteger(randomFraction());
+            draw = drawnInteger(zr::randomFraction());
         } while (draw == lastDraw && !onlyOneInteger);
     }
     lastDraw = draw;
@@ -163,15 +129,15 @@ double RandIntFct::evaluate(unsigned, const double* args)
 
 double MemFct::evaluate(unsigned, const double* args)
 {
-    double* slot = memorySlot(args[0]);
+    std::atomic<double>* slot = zr::globalMemorySlot(args[0]);
     if (!slot)
         return 0.0;
-    *slot = args[1];
+    slot->store(args[1], std::memory_order_relaxed);
     return args[1];
 }
 
 double RecallFct::evaluate(unsigned, const double* args)
 {
-    const double* slot = memorySlot(args[0]);
-    return slot ? *slot : 0.0;
+    const std::atomic<double>* slot = zr::globalMemorySlot(args[0]);
+    return slot ? slot->load(std::memory_order_relaxed) : 0.0;
 }

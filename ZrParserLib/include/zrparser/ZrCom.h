@@ -4,8 +4,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "zrparser/ZrExport.h"
 
@@ -103,6 +105,56 @@ public:
 
 private:
     std::atomic<std::uint32_t> count_{0};
+};
+
+// One interface an object offers: its id, and the object seen through that interface.
+struct InterfaceEntry {
+    const IID& iid;
+    IUnknown* object;
+};
+
+// QueryInterface answered from the list of interfaces an object offers: the entry whose id is
+// asked for, with a reference added through it; E_NOINTERFACE (and null) when none matches.
+ZR_API HRESULT queryInterfaceFrom(std::initializer_list<InterfaceEntry> offered, const IID& iid, void** object);
+
+// Holds one counted reference to a component object and releases it when it goes.
+template <class T>
+class ComPtr {
+public:
+    ComPtr() = default;
+    // Takes over a reference the caller already holds, as creation functions hand them out.
+    explicit ComPtr(T* object) : object_(object) {}
+    ComPtr(const ComPtr& other) : object_(other.object_)
+    {
+        if (object_)
+            object_->AddRef();
+    }
+    ComPtr(ComPtr&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
+    ComPtr& operator=(ComPtr other) noexcept
+    {
+        std::swap(object_, other.object_);
+        return *this;
+    }
+    ~ComPtr() { reset(); }
+
+    T* get() const { return object_; }
+    T* operator->() const { return object_; }
+    explicit operator bool() const { return object_ != nullptr; }
+
+    void reset()
+    {
+        if (object_)
+            std::exchange(object_, nullptr)->Release();
+    }
+    // Where a creation or query function writes the new reference; the current one goes first.
+    void** put()
+    {
+        reset();
+        return reinterpret_cast<void**>(&object_);
+    }
+
+private:
+    T* object_ = nullptr;
 };
 
 } // namespace zr

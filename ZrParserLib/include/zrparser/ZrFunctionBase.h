@@ -5,7 +5,7 @@
 #include "zrparser/ZrParserItemI.h"
 
 // What a function class tells the registrar and its users about itself.
-struct ZrFctInfo {
+struct ZrFunctionInfo {
     const wchar_t* symbol;
     const wchar_t* id; // null: the symbol
     const wchar_t* help;

@@ -3,7 +3,7 @@
 
 #include "zrparser/ZrOperatorI.h"
 
-struct ZrOpInfo {
+struct ZrOperatorInfo {
     const wchar_t* symbol;
     const wchar_t* id; // null: the symbol
     const wchar_t* help;

@@ -3,7 +3,6 @@
 
 #include <string>
 
-#include "zrparser/ZrClassTable.h"
 #include "zrparser/ZrCompilerI.h"
 #include "zrparser/ZrException.h"
 #include "zrparser/ZrExport.h"
@@ -11,12 +10,14 @@
 #include "zrparser/ZrOperatorI.h"
 #include "zrparser/ZrParserItemI.h"
 #include "zrparser/ZrPlatform.h"
-#include "zrparser/ZrProgram.h"
 #include "zrparser/ZrRegistrarI.h"
 #include "zrparser/ZrVariableI.h"
 
 // Defines items, compiles one expression and evaluates it, typically once per frame.
 // A parser is used by one thread at a time.
+struct ZrProgram;
+struct ZrProgramItem;
+
 class ZR_API ZrParser : public ZrRegistrarPublicI, public ZrCompilerPublicI {
 public:
     // A variable bound to a double in memory (the host's, or its own).

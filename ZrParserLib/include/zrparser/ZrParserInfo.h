@@ -1,5 +1,5 @@
-// The info-file reader: the component that reads a library's XML description, with which a
-// parser finds the plug-ins of a directory tree.
+// The info-file reader's interface: the component that reads a library's XML description, with
+// which a parser finds the plug-ins of a directory tree. The component layer provides it.
 #pragma once
 
 #include "zrparser/ZrCom.h"
@@ -35,7 +35,3 @@ public:
 protected:
     ~IZrParserInfo() = default;
 };
-
-// Registers the reader in the class table. The library does so at start-up; a host that
-// unregistered it calls this to bring it back.
-ZR_API bool registerParserInfo();

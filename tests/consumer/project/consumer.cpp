@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "zrparser/ZrComponentModule.h"
+#include "zrcomponent/ZrComponentModule.h"
 #include "zrparser/ZrParser.h"
 
 int main()

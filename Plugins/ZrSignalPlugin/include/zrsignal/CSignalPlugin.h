@@ -1,12 +1,12 @@
 // The signal plug-in object: hands a parser its catalogue of signal functions.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "zrparser/ZrCom.h"
+#include "zrparser/ZrParserItemI.h"
 #include "zrparser/ZrParserPluginI.h"
-
-class ZrFunctionI;
 
 // {3B7E2A14-5C9D-4F60-8E21-7A4D6B0C9F31}
 inline constexpr zr::CLSID CLSID_SignalPlugin{0x3B7E2A14, 0x5C9D, 0x4F60, {0x8E, 0x21, 0x7A, 0x4D, 0x6B, 0x0C, 0x9F, 0x31}};
@@ -21,9 +21,9 @@ inline constexpr zr::GUID APPID_ZrSignalPlugin{0x7E4D1B93, 0x2A6C, 0x4E85, {0xA0
 inline constexpr const wchar_t* PROGID_SignalPlugin = L"ZrSignalPlugin.SignalPlugin";
 inline constexpr const wchar_t* PROGID_SignalPlugin1 = L"ZrSignalPlugin.SignalPlugin.1";
 
-// Registers the plug-in in the process's class table. Linking the plug-in library does this
-// at start-up; calling it again is harmless. The loadable module does not: its class is
-// found through the registry.
+// Registers the plug-in in the process's class table, so that parsers load it by class id or
+// ProgID. A host that links the plug-in library calls this once before loading it; calling it
+// again is harmless. The loadable module never does: its class is found through the registry.
 bool registerSignalPlugin();
 
 // The module's lock count: live plug-in objects plus explicit server locks. The loadable
@@ -92,7 +92,7 @@ private:
     explicit CSignalPlugin(zr::IUnknown* outer);
     ~CSignalPlugin();
 
-    std::vector<ZrFunctionI*> prototypes_;
+    std::vector<std::unique_ptr<ZrFunctionI>> prototypes_;
     zr::RefCount refs_;
     OwnUnknown ownUnknown_{*this};
     zr::IUnknown* controllingUnknown_;

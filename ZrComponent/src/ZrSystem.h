@@ -1,5 +1,5 @@
 // The operating-system edge of component loading: modules, file locks, atomic file
-// replacement, the user's configuration directory, directory search and UTF-8 file names.
+// replacement, the user's configuration directory and UTF-8 file names.
 // Everything that calls the system for these lives behind this header.
 #pragma once
 
@@ -11,11 +11,7 @@
 
 namespace zr::sys {
 
-// UTF-8 conversions of file names and file contents. Characters that cannot be converted
-// become U+FFFD, except that fromUtf8Strict refuses malformed input (nullopt).
-std::string toUtf8(std::wstring_view text);
-std::optional<std::wstring> fromUtf8Strict(std::string_view text);
-std::wstring fromUtf8(std::string_view text);
+// A file name given as wide text, as UTF-8 bytes.
 std::filesystem::path pathFromWide(std::wstring_view text);
 
 // The value of an environment variable, or nullopt when it is unset or empty.
@@ -30,6 +26,8 @@ void* openModule(const std::filesystem::path& file, std::string* error);
 void* findSymbol(void* module, const char* name);
 // The absolute path of the loaded file that holds `address`; empty when unknown.
 std::filesystem::path modulePathOf(const void* address);
+// The absolute path of the running program's file; empty when unknown.
+std::filesystem::path executablePath();
 
 // An exclusive lock on a lock file beside the data it guards, held for the object's life.
 // Locks taken by different threads or processes exclude each other.
@@ -51,13 +49,5 @@ bool readFile(const std::filesystem::path& file, std::string& contents, bool& mi
 // Replaces the file's contents atomically: a reader sees the old file or the new one, never a
 // mixture. The file's permissions are kept; a new file is readable by everyone.
 bool replaceFile(const std::filesystem::path& file, std::string_view contents, std::string* error);
-
-// Paths of the files of `directory` whose names match the shell-style `pattern`, then those of
-// its subdirectories, recursively, depth first; an empty `directory` is the current one. Names
-// beginning with "." are skipped, entries of one directory come in name order, symbolic links
-// to directories are not followed, and a directory that cannot be read contributes nothing.
-// Each path is `directory` with a "/" appended (unless it ends with "/" or a backslash)
-// followed by the path below it.
-std::vector<std::wstring> findFiles(const std::wstring& directory, const std::wstring& pattern);
 
 } // namespace zr::sys

@@ -101,4 +101,8 @@ ZR_API HRESULT registerModuleForProcess(const std::filesystem::path& file, std::
 // InprocServer32 value.
 ZR_API std::wstring modulePathOf(const void* address);
 
+// The absolute path of the running program's file; empty when it cannot be found. Programs
+// find the modules installed with them relative to it.
+ZR_API std::filesystem::path executablePath();
+
 } // namespace zr

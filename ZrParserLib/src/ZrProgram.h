@@ -21,7 +21,7 @@ struct ZrProgramItem {
 };
 
 // Owns the steps' argument arrays and the items marked as owned.
-struct ZR_API ZrProgram {
+struct ZrProgram {
     std::vector<ZrProgramItem> items;
 
     ZrProgram() = default;

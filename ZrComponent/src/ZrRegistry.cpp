@@ -1,5 +1,5 @@
 // The registry: its key tree, its text file format, and transactional updates of the file.
-#include "zrparser/ZrRegistry.h"
+#include "zrcomponent/ZrRegistry.h"
 
 #include <mutex>
 #include <new>
@@ -9,6 +9,7 @@
 
 #include "ZrRegistryLayers.h"
 #include "ZrSystem.h"
+#include "zrparser/ZrUtf8.h"
 
 namespace zr {
 
@@ -171,7 +172,7 @@ HRESULT applyEdit(const std::function<void(RegistryTree&)>& edit, RegistryTree& 
         return E_OUTOFMEMORY;
     } catch (const std::exception& e) {
         if (error)
-            *error = sys::fromUtf8(e.what());
+            *error = fromUtf8(e.what());
         return E_INVALIDARG;
     }
 }
@@ -187,13 +188,13 @@ HRESULT readForUpdate(const std::filesystem::path& path, RegistryTree& tree, std
         if (missing)
             return S_OK;
         if (error)
-            *error = sys::fromUtf8(reason);
+            *error = fromUtf8(reason);
         return REGDB_E_READREGDB;
     }
     std::wstring parseError;
     if (!RegistryTree::fromText(text, tree, &parseError)) {
         if (error)
-            *error = sys::fromUtf8(path.string()) + L": " + parseError;
+            *error = fromUtf8(path.string()) + L": " + parseError;
         return E_REGISTRY_CORRUPT;
     }
     return S_OK;
@@ -278,7 +279,7 @@ std::string RegistryTree::toText() const
            L"; @=\"...\" is the key's default value and \"name\"=\"...\" a named value.\n";
     for (const auto& [name, key] : root_.subkeys)
         writeKey(out, name, key);
-    return sys::toUtf8(out);
+    return toUtf8(out);
 }
 
 bool RegistryTree::fromText(std::string_view text, RegistryTree& tree, std::wstring* error)
@@ -288,7 +289,7 @@ bool RegistryTree::fromText(std::string_view text, RegistryTree& tree, std::wstr
             *error = std::move(message);
         return false;
     };
-    const std::optional<std::wstring> wide = sys::fromUtf8Strict(text);
+    const std::optional<std::wstring> wide = fromUtf8Strict(text);
     if (!wide)
         return fail(L"the file is not UTF-8 text");
 
@@ -367,7 +368,7 @@ HRESULT updateRegistry(const std::function<void(RegistryTree&)>& edit, std::wstr
     sys::FileLock lock(path.string() + ".lock");
     if (!lock.isLocked()) {
         if (error)
-            *error = L"cannot lock " + sys::fromUtf8(path.string()) + L".lock";
+            *error = L"cannot lock " + fromUtf8(path.string()) + L".lock";
         return REGDB_E_WRITEREGDB;
     }
     RegistryTree tree;
@@ -380,7 +381,7 @@ HRESULT updateRegistry(const std::function<void(RegistryTree&)>& edit, std::wstr
     std::string reason;
     if (!sys::replaceFile(path, tree.toText(), &reason)) {
         if (error)
-            *error = sys::fromUtf8(reason);
+            *error = fromUtf8(reason);
         return REGDB_E_WRITEREGDB;
     }
     return S_OK;

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "zrparser/ZrRegistry.h"
+#include "zrcomponent/ZrRegistry.h"
 
 namespace zr {
 

@@ -12,9 +12,18 @@ namespace zr {
 // Creates an object of a class, stand-alone (outer null) or aggregated, and returns `iid`.
 using CreateInstanceFn = HRESULT (*)(IUnknown* outer, const IID& iid, void** object);
 
-// Registers (or replaces) a class under its id and ProgIDs. Returns true so that it can
-// initialise a static flag.
+// Makes this class table, with the registry behind it, the way every parser of the process
+// creates plug-ins (loadPlugin) and the info-file reader (loadAllPlugins), and registers that
+// reader the first time. Registering a class or a module for the process does this too; a
+// host whose plug-ins are known only to the registry file calls it once before loading them.
+// Thread-safe.
+ZR_API void useComponentRuntime();
+
+// Registers (or replaces) a class under its id and ProgIDs, and makes sure parsers see it.
+// Returns true.
 ZR_API bool registerClass(const CLSID& clsid, std::initializer_list<const wchar_t*> progIds, CreateInstanceFn create);
+// Registers the info-file reader again after a host unregistered it.
+ZR_API bool registerParserInfo();
 ZR_API void unregisterClass(const CLSID& clsid);
 
 // Reads a braced class id text, or a ProgID of the class table or else of the registry

@@ -1,6 +1,6 @@
 // The info-file reader component: reads a library's XML description with libxml2 and hands out
 // its six texts.
-#include "zrparser/ZrParserInfo.h"
+#include "ZrParserInfoReader.h"
 
 #include <array>
 #include <mutex>
@@ -11,7 +11,7 @@
 #include <libxml/tree.h>
 
 #include "ZrSystem.h"
-#include "zrparser/ZrClassTable.h"
+#include "zrparser/ZrUtf8.h"
 
 namespace {
 
@@ -52,7 +52,7 @@ std::array<std::wstring, 6> readRecord(xmlDoc* document)
             if (xmlStrcmp(child->name, BAD_CAST FIELD_ELEMENTS[field]) != 0)
                 continue;
             xmlChar* content = xmlNodeGetContent(child);
-            record[field] = trimmedText(sys::fromUtf8(content ? reinterpret_cast<const char*>(content) : ""));
+            record[field] = trimmedText(fromUtf8(content ? reinterpret_cast<const char*>(content) : ""));
             xmlFree(content);
         }
     }
@@ -79,15 +79,7 @@ public:
 
     HRESULT QueryInterface(const IID& iid, void** object) override
     {
-        if (!object)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IZrParserInfo) {
-            *object = static_cast<IZrParserInfo*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        return queryInterfaceFrom({{IID_IUnknown, this}, {IID_IZrParserInfo, this}}, iid, object);
     }
     std::uint32_t AddRef() override { return refs_.increment(); }
     std::uint32_t Release() override
@@ -150,14 +142,11 @@ private:
 
 } // namespace
 
-bool registerParserInfo()
+namespace zr {
+
+HRESULT createParserInfoReader(IUnknown* outer, const IID& iid, void** object)
 {
-    return zr::registerClass(CLSID_ZrParserInfo, {PROGID_ZrParserInfo}, &CZrParserInfo::createInstance);
+    return CZrParserInfo::createInstance(outer, iid, object);
 }
 
-// The static library's link options name this symbol, so that every program linking the
-// library has the reader registered.
-extern "C" {
-extern const bool zrParserInfoRegistered;
-const bool zrParserInfoRegistered = registerParserInfo();
-}
+} // namespace zr

@@ -1,6 +1,6 @@
 // The process-wide class table: class ids and ProgIDs mapped to creation functions, with the
 // registry behind it for classes that live in loadable modules.
-#include "zrparser/ZrClassTable.h"
+#include "zrcomponent/ZrClassTable.h"
 
 #include <map>
 #include <mutex>
@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "ZrModuleLoader.h"
+#include "ZrParserInfoReader.h"
+#include "zrparser/ZrComponentFactory.h"
 
 namespace zr {
 
@@ -32,16 +34,14 @@ struct ClassTable {
     }
 };
 
-// Function-local so that registrations from static initialisers of other files find it built.
+// Built on first use, by whichever caller comes first.
 ClassTable& table()
 {
     static ClassTable instance;
     return instance;
 }
 
-} // namespace
-
-bool registerClass(const CLSID& clsid, std::initializer_list<const wchar_t*> progIds, CreateInstanceFn create)
+void addClass(const CLSID& clsid, std::initializer_list<const wchar_t*> progIds, CreateInstanceFn create)
 {
     ClassTable& t = table();
     std::lock_guard guard(t.lock);
@@ -52,6 +52,34 @@ bool registerClass(const CLSID& clsid, std::initializer_list<const wchar_t*> pro
         *existing = std::move(record);
     else
         t.classes.push_back(std::move(record));
+}
+
+HRESULT createStandAlone(const CLSID& clsid, const IID& iid, void** object)
+{
+    return createInstance(clsid, nullptr, iid, object);
+}
+
+constexpr ComponentFactory classTableFactory{&clsidFromString, &createStandAlone};
+
+} // namespace
+
+void useComponentRuntime()
+{
+    installComponentFactory(&classTableFactory);
+    static std::once_flag readerRegistered;
+    std::call_once(readerRegistered, [] { registerParserInfo(); });
+}
+
+bool registerClass(const CLSID& clsid, std::initializer_list<const wchar_t*> progIds, CreateInstanceFn create)
+{
+    useComponentRuntime();
+    addClass(clsid, progIds, create);
+    return true;
+}
+
+bool registerParserInfo()
+{
+    addClass(CLSID_ZrParserInfo, {PROGID_ZrParserInfo}, &createParserInfoReader);
     return true;
 }
 

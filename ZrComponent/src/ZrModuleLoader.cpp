@@ -5,8 +5,10 @@
 
 #include "ZrRegistryLayers.h"
 #include "ZrSystem.h"
-#include "zrparser/ZrComponentModule.h"
-#include "zrparser/ZrRegistry.h"
+#include "zrparser/ZrUtf8.h"
+#include "zrcomponent/ZrClassTable.h"
+#include "zrcomponent/ZrComponentModule.h"
+#include "zrcomponent/ZrRegistry.h"
 
 namespace zr {
 
@@ -93,6 +95,7 @@ HRESULT registerModuleForProcess(const std::filesystem::path& file, std::vector<
                                  std::string* error)
 {
     classIds.clear();
+    useComponentRuntime();
     ComponentModule module;
     HRESULT hr = ComponentModule::open(file, module, error);
     if (failed(hr))
@@ -110,7 +113,12 @@ HRESULT registerModuleForProcess(const std::filesystem::path& file, std::vector<
 
 std::wstring modulePathOf(const void* address)
 {
-    return sys::fromUtf8(sys::modulePathOf(address).string());
+    return fromUtf8(sys::modulePathOf(address).string());
+}
+
+std::filesystem::path executablePath()
+{
+    return sys::executablePath();
 }
 
 // ---- lookups for the class table ------------------------------------------------------------
