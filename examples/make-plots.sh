@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 tools=${1:-../build/default/tools}
-zrsignal=build/default/bin/zrsignal
+zrsignal=$tools/../bin/zrsignal
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$tools/drumloop/make-drumloop" "$work/drumloop.wav"
