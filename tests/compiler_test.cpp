@@ -233,7 +233,7 @@ TEST(Variables, UseOfANonShareableFunctionSpawnsOneInstancePerCall)
     ZrProgram& program = parser.getCompiler()->getProgram();
     ASSERT_EQ(program.size(), 3u);
     EXPECT_NE(program[0].item, program[1].item);
-    EXPECT_TRUE(program[0].owned && program[1].owned);
+    EXPECT_TRUE(program[0].ownedItem && program[1].ownedItem);
     EXPECT_TRUE(parser.getCompiler()->hasSpawnedItems());
     double phase = zr::THREE_HALF_PI;
     for (int i = 0; i < 5; ++i) {

@@ -3,28 +3,21 @@
 
 #include <memory>
 
-ZrFctParamTokenizer::ClientFctI::~ClientFctI()
-{
-    delete tokenizer_;
-}
+ZrFctParamTokenizer::ClientFctI::~ClientFctI() = default;
 
 ZrCompilerStateI* ZrFctParamTokenizer::ClientFctI::getCompilerState()
 {
     if (!tokenizer_)
-        tokenizer_ = new ZrFctParamTokenizer();
-    tokenizer_->setClient(static_cast<ClientFctI*>(spawn()));
-    return tokenizer_;
+        tokenizer_ = std::make_unique<ZrFctParamTokenizer>();
+    tokenizer_->setClient(std::unique_ptr<ClientFctI>(static_cast<ClientFctI*>(spawn())));
+    return tokenizer_.get();
 }
 
-ZrFctParamTokenizer::~ZrFctParamTokenizer()
-{
-    delete client_;
-}
+ZrFctParamTokenizer::~ZrFctParamTokenizer() = default;
 
-void ZrFctParamTokenizer::setClient(ClientFctI* client)
+void ZrFctParamTokenizer::setClient(std::unique_ptr<ClientFctI> client)
 {
-    delete client_;
-    client_ = client;
+    client_ = std::move(client);
 }
 
 void ZrFctParamTokenizer::init(ZrCompilerI* compiler, ZrRegistrarI* registrar)
@@ -80,8 +73,7 @@ void ZrFctParamTokenizer::completeCall()
     ZrRegistrarI* registrar = registrar_;
     const unsigned pos = startPos_;
     compiler->resumeState();
-    std::unique_ptr<ClientFctI> client(client_);
-    client_ = nullptr;
+    std::unique_ptr<ClientFctI> client = std::move(client_);
     client->onParams(params_, compiler, registrar, pos);
     ClientFctI* placed = client.release();
     compiler->addFunc(placed, static_cast<unsigned>(placed->getNbArgs()));

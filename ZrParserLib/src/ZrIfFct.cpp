@@ -7,12 +7,6 @@ const ZrFunctionInfo IfFct::info{L"if", nullptr, L"if(condition, valueIfTrue, va
                             L"If the condition is true (>0), return valueIfTrue else return valueIfFalse.", 1, true,
                             true};
 
-IfFct::~IfFct()
-{
-    delete thenParser_;
-    delete elseParser_;
-}
-
 bool IfFct::isConstant() const
 {
     if (!thenParser_ || !elseParser_)
@@ -27,32 +21,15 @@ bool IfFct::hasSpawnedItems()
     return thenParser_->getCompiler()->hasSpawnedItems() || elseParser_->getCompiler()->hasSpawnedItems();
 }
 
-namespace {
-
-// A branch sees the caller's definitions through its linked registrar, and the caller's
-// variables only through the caller's compiler.
-ZrParser* makeBranchParser(ZrCompilerI* compiler, ZrRegistrarI* registrar)
-{
-    auto* parser = new ZrParser(compiler, registrar, true);
-    parser->getCompiler()->setOuterCompiler(compiler);
-    parser->enableAutoVarDefinition(false, nullptr);
-    parser->undefineAllVars();
-    return parser;
-}
-
-} // namespace
-
 void IfFct::onParams(std::vector<std::wstring> params, ZrCompilerI* compiler, ZrRegistrarI* registrar, unsigned pos)
 {
-    delete thenParser_;
-    thenParser_ = nullptr;
-    delete elseParser_;
-    elseParser_ = nullptr;
+    thenParser_.reset();
+    elseParser_.reset();
     if (params.size() != 3)
         compiler->throwFuncExcep(L"ZRPARSINGEXCEP_OverloadedFuncNotFound", pos, info.symbol,
                                  static_cast<unsigned>(params.size()));
-    thenParser_ = makeBranchParser(compiler, registrar);
-    elseParser_ = makeBranchParser(compiler, registrar);
+    thenParser_ = ZrParser::makeArgumentParser(compiler, registrar);
+    elseParser_ = ZrParser::makeArgumentParser(compiler, registrar);
     unsigned argument = 2;
     try {
         thenParser_->compile(params[1].c_str());

@@ -2,16 +2,16 @@
 // only the chosen one runs.
 #pragma once
 
+#include <memory>
+
 #include "zrparser/ZrFctParamTokenizer.h"
 #include "zrparser/ZrFunctionBase.h"
-
-class ZrParser;
+#include "zrparser/ZrParser.h"
 
 class IfFct final : public ZrFunctionBase<IfFct, ZrFctParamTokenizer::ClientFctI> {
 public:
     static const ZrFunctionInfo info;
 
-    ~IfFct() override;
 
     // Constant while not compiled; afterwards only when both branches folded.
     bool isConstant() const override;
@@ -22,6 +22,6 @@ public:
     double evaluate(unsigned nbArgs, const double* args) override;
 
 private:
-    ZrParser* thenParser_ = nullptr;
-    ZrParser* elseParser_ = nullptr;
+    std::unique_ptr<ZrParser> thenParser_;
+    std::unique_ptr<ZrParser> elseParser_;
 };

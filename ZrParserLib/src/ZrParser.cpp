@@ -45,25 +45,16 @@ ZrVariableFactoryI* ZrParser::MemVariableFactory::spawn() const
 // ---- construction -------------------------------------------------------------------------
 
 ZrParser::ZrParser()
+    : registrar_(std::make_unique<ZrParserRegistrar>()), compiler_(std::make_unique<ZrParserCompiler>(registrar_.get()))
 {
-    auto registrar = std::make_unique<ZrParserRegistrar>();
-    auto compiler = std::make_unique<ZrParserCompiler>(registrar.get());
-    registrar_ = registrar.release();
-    compiler_ = compiler.release();
-    try {
-        registrar_->setSyntax(ZrSyntax{L'.', L','});
-        registrar_->setVarFactory(new MemVariableFactory());
-        compiler_->enableAutoVarDefinition(false);
-        defineDefaults();
-        defineConst(L"NaN", getNaN());
-        program_ = &compiler_->getProgram();
-        compiler_->reset();
-        refreshView();
-    } catch (...) {
-        delete compiler_;
-        delete registrar_;
-        throw;
-    }
+    registrar_->setSyntax(ZrSyntax{L'.', L','});
+    registrar_->setVarFactory(new MemVariableFactory());
+    compiler_->enableAutoVarDefinition(false);
+    defineDefaults();
+    defineConst(L"NaN", getNaN());
+    program_ = &compiler_->getProgram();
+    compiler_->reset();
+    refreshView();
 }
 
 void ZrParser::defineDefaults()
@@ -76,35 +67,38 @@ void ZrParser::defineDefaults()
 
 ZrParser::ZrParser(ZrCompilerI* compiler, ZrRegistrarI* registrar, bool linkToParent)
 {
-    std::unique_ptr<ZrRegistrarI> ownRegistrar(registrar->spawn(linkToParent));
-    compiler_ = compiler->spawn(ownRegistrar.get());
-    registrar_ = ownRegistrar.release();
-    program_ = &compiler_->getProgram();
-    refreshView();
+    spawnFrom(compiler, registrar, linkToParent);
 }
 
-ZrParser::~ZrParser()
+ZrParser::~ZrParser() = default;
+
+void ZrParser::spawnFrom(ZrCompilerI* compiler, ZrRegistrarI* registrar, bool linkToParent)
 {
-    delete compiler_;
-    delete registrar_;
+    registrar_.reset(registrar->spawn(linkToParent));
+    compiler_.reset(compiler->spawn(registrar_.get()));
+    program_ = &compiler_->getProgram();
+    refreshView();
 }
 
 void ZrParser::initFrom(ZrCompilerI* compiler, ZrRegistrarI* registrar, bool linkToParent)
 {
-    delete compiler_;
-    compiler_ = nullptr;
-    delete registrar_;
-    registrar_ = nullptr;
-    std::unique_ptr<ZrRegistrarI> ownRegistrar(registrar->spawn(linkToParent));
-    compiler_ = compiler->spawn(ownRegistrar.get());
-    registrar_ = ownRegistrar.release();
-    program_ = &compiler_->getProgram();
-    refreshView();
+    compiler_.reset();
+    registrar_.reset();
+    spawnFrom(compiler, registrar, linkToParent);
 }
 
 void ZrParser::copy(ZrParser& other, bool linkToParent)
 {
-    initFrom(other.compiler_, other.registrar_, linkToParent);
+    initFrom(other.compiler_.get(), other.registrar_.get(), linkToParent);
+}
+
+std::unique_ptr<ZrParser> ZrParser::makeArgumentParser(ZrCompilerI* compiler, ZrRegistrarI* registrar)
+{
+    auto parser = std::make_unique<ZrParser>(compiler, registrar, true);
+    parser->getCompiler()->setOuterCompiler(compiler);
+    parser->enableAutoVarDefinition(false, nullptr);
+    parser->undefineAllVars();
+    return parser;
 }
 
 // ---- evaluation ---------------------------------------------------------------------------
@@ -136,7 +130,7 @@ using Runner = double (*)(ZrProgramItem*);
 template <std::size_t... I>
 double runSteps(ZrProgramItem* p, std::index_sequence<I...>)
 {
-    ((*p[I].result = p[I].item->evaluate(p[I].nbArgs, p[I].args)), ...);
+    ((*p[I].result = p[I].item->evaluate(p[I].nbArgs, p[I].args.get())), ...);
     return p[sizeof...(I) - 1].value;
 }
 
@@ -165,7 +159,7 @@ double ZrParser::evaluate()
     if (nbItems_ <= MAX_UNROLLED)
         return runners[nbItems_](firstItem_);
     for (ZrProgramItem* p = firstItem_; p != endItem_; ++p)
-        *p->result = p->item->evaluate(p->nbArgs, p->args);
+        *p->result = p->item->evaluate(p->nbArgs, p->args.get());
     return endItem_[-1].value;
 }
 
@@ -198,133 +192,37 @@ double ZrParser::getNaN()
     return zr::nan();
 }
 
-// ---- definitions --------------------------------------------------------------------------
+// ---- definitions ----------------------------------------------------------------------------
 
-void ZrParser::defineVar(ZrVariableI* var)
-{
-    registrar_->defineVar(var);
-}
+// The listed registrar operations, passed on; those that remove a definition reset the program.
+#define ZR_FORWARD_KEEPS(result, name, parameters, arguments)                                                          \
+    result ZrParser::name parameters { return registrar_->name arguments; }
+#define ZR_FORWARD_INVALIDATES(result, name, parameters, arguments)                                                    \
+    result ZrParser::name parameters                                                                                   \
+    {                                                                                                                  \
+        registrar_->name arguments;                                                                                    \
+        resetAndRefresh();                                                                                             \
+    }
+#define ZR_FORWARD_REBINDS(result, name, parameters, arguments) // written out below
+#define ZR_FORWARD(result, name, parameters, arguments, effect) ZR_FORWARD_##effect(result, name, parameters, arguments)
+ZR_REGISTRAR_PUBLIC_OPERATIONS(ZR_FORWARD)
+#undef ZR_FORWARD
+#undef ZR_FORWARD_REBINDS
+#undef ZR_FORWARD_INVALIDATES
+#undef ZR_FORWARD_KEEPS
 
+// The program's head step is swapped first; a program that may have read the old object is
+// reset when either step fails.
 void ZrParser::redefineVar(ZrVariableI* var)
 {
+    std::unique_ptr<ZrVariableI> taken(var);
     try {
         compiler_->replaceVar(var);
-    } catch (ZrParserException& e) {
-        delete var;
-        resetAndRefresh();
-        throw ZrParserException(e);
-    }
-    try {
-        registrar_->redefineVar(var);
+        registrar_->redefineVar(taken.release());
     } catch (ZrParserException& e) {
         resetAndRefresh();
         throw ZrParserException(e);
     }
-}
-
-void ZrParser::undefineVar(const wchar_t* name)
-{
-    registrar_->undefineVar(name);
-    resetAndRefresh();
-}
-
-void ZrParser::undefineAllVars()
-{
-    registrar_->undefineAllVars();
-    resetAndRefresh();
-}
-
-ZrVariableI* ZrParser::getVar(const wchar_t* name)
-{
-    return registrar_->getVar(name);
-}
-
-ZrVariableI* ZrParser::getVarByIndex(unsigned index)
-{
-    return registrar_->getVarByIndex(index);
-}
-
-unsigned ZrParser::getNbDefinedVars()
-{
-    return registrar_->getNbDefinedVars();
-}
-
-void ZrParser::loadPlugin(const wchar_t* clsidText)
-{
-    registrar_->loadPlugin(clsidText);
-}
-
-void ZrParser::defineConst(const wchar_t* name, double value)
-{
-    registrar_->defineConst(name, value);
-}
-
-unsigned ZrParser::getNbDefinedConsts()
-{
-    return registrar_->getNbDefinedConsts();
-}
-
-void ZrParser::getConst(unsigned index, std::wstring& name, double& value)
-{
-    registrar_->getConst(index, name, value);
-}
-
-void ZrParser::undefineConst(const wchar_t* name)
-{
-    registrar_->undefineConst(name);
-    resetAndRefresh();
-}
-
-void ZrParser::defineFunc(ZrFunctionI* func)
-{
-    registrar_->defineFunc(func);
-}
-
-unsigned ZrParser::getNbDefinedFuncs()
-{
-    return registrar_->getNbDefinedFuncs();
-}
-
-ZrFunctionI* ZrParser::getFunc(unsigned index)
-{
-    return registrar_->getFunc(index);
-}
-
-void ZrParser::undefineFunc(ZrFunctionI* func)
-{
-    registrar_->undefineFunc(func);
-    resetAndRefresh();
-}
-
-void ZrParser::defineOp(ZrOperatorI* op)
-{
-    registrar_->defineOp(op);
-}
-
-unsigned ZrParser::getNbDefinedOps()
-{
-    return registrar_->getNbDefinedOps();
-}
-
-ZrOperatorI* ZrParser::getOp(unsigned index)
-{
-    return registrar_->getOp(index);
-}
-
-void ZrParser::undefineOp(ZrOperatorI* op)
-{
-    registrar_->undefineOp(op);
-    resetAndRefresh();
-}
-
-void ZrParser::setSyntax(const ZrSyntax& syntax)
-{
-    registrar_->setSyntax(syntax);
-}
-
-ZrSyntax ZrParser::getSyntax()
-{
-    return registrar_->getSyntax();
 }
 
 void ZrParser::defineVar(const wchar_t* name, double* address)
@@ -343,17 +241,25 @@ void ZrParser::enableAutoVarDefinition(bool enable, ZrVariableFactoryI* factory)
     compiler_->enableAutoVarDefinition(enable);
 }
 
-void ZrParser::undefineFuncById(const wchar_t* id)
+namespace {
+
+// The first of `count` items, in index order, whose id is exactly `id`; null when there is none.
+template <class Item, class Get>
+Item* firstWithId(const wchar_t* id, unsigned count, Get get)
 {
     const std::wstring wanted = id ? id : L"";
-    const unsigned count = getNbDefinedFuncs();
-    for (unsigned i = 0; i < count; ++i) {
-        ZrFunctionI* func = getFunc(i);
-        if (wanted == func->getID()) {
-            undefineFunc(func);
-            return;
-        }
-    }
+    for (unsigned i = 0; i < count; ++i)
+        if (Item* item = get(i); wanted == item->getID())
+            return item;
+    return nullptr;
+}
+
+} // namespace
+
+void ZrParser::undefineFuncById(const wchar_t* id)
+{
+    if (ZrFunctionI* func = firstWithId<ZrFunctionI>(id, getNbDefinedFuncs(), [&](unsigned i) { return getFunc(i); }))
+        undefineFunc(func);
 }
 
 void ZrParser::undefineFuncsBySymbol(const wchar_t* symbol)
@@ -364,15 +270,8 @@ void ZrParser::undefineFuncsBySymbol(const wchar_t* symbol)
 
 void ZrParser::undefineOpById(const wchar_t* id)
 {
-    const std::wstring wanted = id ? id : L"";
-    const unsigned count = getNbDefinedOps();
-    for (unsigned i = 0; i < count; ++i) {
-        ZrOperatorI* op = getOp(i);
-        if (wanted == op->getID()) {
-            undefineOp(op);
-            return;
-        }
-    }
+    if (ZrOperatorI* op = firstWithId<ZrOperatorI>(id, getNbDefinedOps(), [&](unsigned i) { return getOp(i); }))
+        undefineOp(op);
 }
 
 void ZrParser::undefineOpsBySymbol(const wchar_t* symbol)

@@ -34,15 +34,6 @@ ZrParserCompiler::ZrParserCompiler(ZrRegistrarI* registrar) : registrar_(registr
     reset();
 }
 
-ZrParserCompiler::~ZrParserCompiler()
-{
-    // Steps first: owned items may still refer to the stubs while they are destroyed.
-    program_.clear();
-    for (UsedVar& v : usedVars_)
-        if (v.linked)
-            delete v.stub;
-}
-
 // ---- public operations --------------------------------------------------------------------
 
 void ZrParserCompiler::compile(const wchar_t* expr)
@@ -70,9 +61,6 @@ std::wstring ZrParserCompiler::getUsedVar(unsigned index)
 void ZrParserCompiler::reset()
 {
     program_.clear();
-    for (UsedVar& v : usedVars_)
-        if (v.linked)
-            delete v.stub;
     usedVars_.clear();
     linkedStubs_.clear();
     pendingHeads_.clear();
@@ -92,7 +80,7 @@ void ZrParserCompiler::reset()
 
 void ZrParserCompiler::addNaNProgram()
 {
-    ZrProgramItem& step = program_.append(nullptr, 0, false, 0);
+    ZrProgramItem& step = program_.append(nullptr, 0, 0);
     step.value = zr::nan();
     step.isConst = true;
     step.result = &step.value;
@@ -420,7 +408,7 @@ void ZrParserCompiler::onCloseOrSeparator()
 void ZrParserCompiler::emit(const PendingEntry& entry)
 {
     if (entry.kind != FUNCTION) {
-        program_.append(entry.item, entry.nbArgs, false, entry.position);
+        program_.append(entry.item, entry.nbArgs, entry.position);
         return;
     }
     const std::wstring name = registrar_->getFunc(entry.index)->getSymbol();
@@ -428,19 +416,21 @@ void ZrParserCompiler::emit(const PendingEntry& entry)
     if (!registrar_->findFuncOverload(name.c_str(), static_cast<int>(entry.nbArgs), index))
         throwFuncExcep(L"ZRPARSINGEXCEP_OverloadedFuncNotFound", entry.position, name.c_str(), entry.nbArgs);
     ZrFunctionI* func = registrar_->getFunc(index);
-    const bool perUse = !func->isShareable();
-    if (perUse) {
-        func = func->spawn();
+    if (func->isShareable()) {
+        program_.append(func, entry.nbArgs, entry.position);
+    } else {
+        std::unique_ptr<ZrFunctionI> instance(func->spawn());
+        func = instance.get();
+        program_.append(std::move(instance), entry.nbArgs, entry.position);
         hasSpawnedItems_ = true;
     }
-    program_.append(func, entry.nbArgs, perUse, entry.position);
     func->onCompile(this, registrar_);
 }
 
 void ZrParserCompiler::addConstValue(double value)
 {
     recordKind(VALUE);
-    ZrProgramItem& step = program_.append(nullptr, 0, false, curPos_ - static_cast<unsigned>(curToken_.size()));
+    ZrProgramItem& step = program_.append(nullptr, 0, curPos_ - static_cast<unsigned>(curToken_.size()));
     step.value = value;
     step.isConst = true;
     markContent(true);
@@ -453,7 +443,7 @@ ZrVariableI* ZrParserCompiler::getVarItem(const wchar_t* name)
             registrar_->defineVarFromFactory(name);
         } else if (outer_) {
             ZrVariableI* stub = outer_->getVarItem(name);
-            usedVars_.push_back({stub, false, name});
+            usedVars_.push_back({stub, nullptr, name});
             return stub;
         } else {
             throwDefExcep(L"ZRDEFEXCEP_ItemNotFound", name);
@@ -464,8 +454,8 @@ ZrVariableI* ZrParserCompiler::getVarItem(const wchar_t* name)
     // The head step that reads the variable is put in front of the program once it is parsed.
     ZrVariableI* head = registrar_->getVar(name);
     auto stub = std::make_unique<ZrVarStub>();
-    usedVars_.push_back({stub.get(), true, name});
-    ZrVariableI* placed = stub.release();
+    ZrVariableI* placed = stub.get();
+    usedVars_.push_back({placed, std::move(stub), name});
     linkedStubs_.emplace(name, placed);
     pendingHeads_.push_back(head);
     return placed;
@@ -476,14 +466,14 @@ void ZrParserCompiler::addVar(const wchar_t* name)
     const unsigned position = curPos_ - static_cast<unsigned>(curToken_.size());
     ZrVariableI* item = getVarItem(name);
     recordKind(VALUE);
-    program_.append(item, 0, false, position);
+    program_.append(item, 0, position);
     markContent(true);
 }
 
 void ZrParserCompiler::addFunc(ZrFunctionI* func, unsigned nbArgs)
 {
     // The program owns the instance before anything else can fail.
-    program_.append(func, nbArgs, true, curPos_);
+    program_.append(std::unique_ptr<ZrParserItemI>(func), nbArgs, curPos_);
     func->onCompile(this, registrar_);
     recordKind(FUNCTION);
     markContent(true);
@@ -581,7 +571,7 @@ void ZrParserCompiler::foldConstants()
                     constant = false;
             }
             if (constant) {
-                step.value = step.item->evaluate(step.nbArgs, step.args);
+                step.value = step.item->evaluate(step.nbArgs, step.args.get());
                 step.isConst = true;
             }
         }
@@ -598,13 +588,11 @@ void ZrParserCompiler::pruneConstants()
     std::size_t kept = 0;
     for (std::size_t i = 0; i < program_.size(); ++i) {
         ZrProgramItem& step = program_[i];
-        if (step.isConst && i != root) {
-            delete[] step.args;
-            if (step.owned)
-                delete step.item;
+        if (step.isConst && i != root)
             continue;
-        }
-        program_.items[kept++] = step;
+        if (kept != i)
+            program_.items[kept] = std::move(step);
+        ++kept;
     }
     program_.items.resize(kept);
 }
@@ -613,10 +601,10 @@ void ZrParserCompiler::linkVariables()
 {
     std::size_t k = 0;
     for (std::size_t u = usedVars_.size(); u-- > 0;) {
-        if (!usedVars_[u].linked)
+        if (!usedVars_[u].ownStub)
             continue;
         ZrProgramItem& head = program_[k++];
-        static_cast<ZrVarStub*>(usedVars_[u].stub)->valuePtr = &head.value;
+        usedVars_[u].ownStub->valuePtr = &head.value;
         head.result = &head.value;
     }
     program_.back().result = &program_.back().value;

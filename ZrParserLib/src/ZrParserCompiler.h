@@ -32,7 +32,7 @@ public:
     explicit ZrParserCompiler(ZrRegistrarI* registrar);
     ZrParserCompiler(const ZrParserCompiler&) = delete;
     ZrParserCompiler& operator=(const ZrParserCompiler&) = delete;
-    ~ZrParserCompiler() override;
+    ~ZrParserCompiler() override = default;
 
     bool isAutoVarDefinitionEnabled() override { return autoVarDefinition_; }
     void compile(const wchar_t* expr) override;
@@ -82,15 +82,16 @@ private:
         unsigned kind = NOTHING; // NOTHING marks a bracket
         unsigned index = 0;
         ZrParserItemI* item = nullptr;
-        bool owned = false;
     };
     struct BracketLevel {
         unsigned previousKind = NOTHING;
         unsigned lastKind = NOTHING;
     };
+    // A variable the expression reads: through a stub of this compiler (own variables, read by
+    // a head step) or through the outer compiler's item (variables of a calling expression).
     struct UsedVar {
-        ZrVariableI* stub;
-        bool linked;
+        ZrVariableI* item;
+        std::unique_ptr<ZrVarStub> ownStub; // null for the outer compiler's item
         std::wstring name;
     };
     struct ParsingContext {
@@ -132,9 +133,10 @@ private:
     std::wstring prevToken_;
     std::vector<PendingEntry> opStack_;
     std::vector<BracketLevel> levelStack_;
-    ZrProgram program_;
+    // Declared before the program: per-use instances may read the stubs while they are destroyed.
     std::vector<UsedVar> usedVars_;
     std::unordered_map<std::wstring, ZrVariableI*> linkedStubs_; // own variables by name
+    ZrProgram program_;
     std::vector<ZrParserItemI*> pendingHeads_;                   // in order of first use
     std::vector<std::unique_ptr<ZrCompilerStateI>> states_;
     unsigned defaultState_ = 0;

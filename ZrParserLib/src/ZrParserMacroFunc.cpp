@@ -14,17 +14,13 @@ namespace {
 
 } // namespace
 
-ZrMacroFct::~ZrMacroFct()
-{
-    dropCompiled();
-}
+ZrMacroFct::~ZrMacroFct() = default;
 
+// The parser goes before the values its variables point at.
 void ZrMacroFct::dropCompiled()
 {
-    delete[] argValues_;
-    argValues_ = nullptr;
-    delete parser_;
-    parser_ = nullptr;
+    parser_.reset();
+    argValues_.reset();
     compiled_ = false;
 }
 
@@ -87,13 +83,13 @@ void ZrMacroFct::init(const wchar_t* prototype, const wchar_t* body, const wchar
 void ZrMacroFct::compileMacro(ZrCompilerI* compiler, ZrRegistrarI* registrar)
 {
     dropCompiled();
-    parser_ = new ZrParser(compiler, registrar, true);
+    parser_ = std::make_unique<ZrParser>(compiler, registrar, true);
     parser_->enableAutoVarDefinition(false, nullptr);
     const Prototype proto = parsePrototype(prototype_, registrar->getSyntax().argumentSeparator);
     // The body sees its arguments only; constants, operators and functions stay reachable.
     parser_->undefineAllVars();
     nbArgs_ = static_cast<unsigned>(proto.args.size());
-    argValues_ = new double[nbArgs_]();
+    argValues_ = std::make_unique<double[]>(nbArgs_);
     const wchar_t separator = parser_->getSyntax().argumentSeparator;
     helpString_ = proto.name + L"(";
     for (unsigned i = 0; i < nbArgs_; ++i) {
@@ -119,14 +115,14 @@ void ZrMacroFct::onCompile(ZrCompilerI* compiler, ZrRegistrarI* registrar)
 
 ZrFunctionI* ZrMacroFct::spawn() const
 {
-    auto* copy = new ZrMacroFct();
+    auto copy = std::make_unique<ZrMacroFct>();
     copy->description_ = description_;
     copy->helpString_ = helpString_;
     copy->symbol_ = symbol_;
     copy->body_ = body_;
     copy->prototype_ = prototype_;
     copy->nbArgs_ = nbArgs_;
-    return copy;
+    return copy.release();
 }
 
 double ZrMacroFct::evaluate(unsigned, const double* args)
@@ -136,20 +132,14 @@ double ZrMacroFct::evaluate(unsigned, const double* args)
     return parser_->evaluate();
 }
 
+// Both the checks of init and the definition's own rules may refuse the macro; it is thrown on
+// as a copy either way.
 void ZrParser::defineMacro(const wchar_t* prototype, const wchar_t* macro, const wchar_t* description)
 {
-    auto* fct = new ZrMacroFct();
+    auto fct = std::make_unique<ZrMacroFct>();
     try {
-        fct->init(prototype, macro, description, compiler_, registrar_);
-    } catch (ZrParserException& e) {
-        delete fct;
-        throw ZrParserException(e);
-    } catch (...) {
-        delete fct;
-        throw;
-    }
-    try {
-        defineFunc(fct);
+        fct->init(prototype, macro, description, compiler_.get(), registrar_.get());
+        defineFunc(fct.release());
     } catch (ZrParserException& e) {
         throw ZrParserException(e);
     }

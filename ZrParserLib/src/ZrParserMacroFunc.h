@@ -2,6 +2,7 @@
 // private child parser whose only variables are the macro's arguments.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,14 +43,14 @@ private:
     void compileMacro(ZrCompilerI* compiler, ZrRegistrarI* registrar);
     void dropCompiled();
 
-    ZrParser* parser_ = nullptr;
+    std::unique_ptr<ZrParser> parser_;
     std::wstring description_;
     std::wstring helpString_;
     std::wstring symbol_;
     std::wstring body_;
     std::wstring prototype_;
     unsigned nbArgs_ = 0;
-    double* argValues_ = nullptr;
+    std::unique_ptr<double[]> argValues_;
     bool compiled_ = false;
     bool constantBody_ = false;
 };

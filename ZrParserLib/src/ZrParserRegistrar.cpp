@@ -22,11 +22,6 @@ std::wstring textOf(const wchar_t* s)
     return s ? s : L"";
 }
 
-std::wstring number(unsigned n)
-{
-    return std::to_wstring(n);
-}
-
 [[noreturn]] void raiseNamed(const wchar_t* id, const std::wstring& itemName, const std::wstring& conflict,
                              unsigned line)
 {
@@ -35,7 +30,7 @@ std::wstring number(unsigned n)
 
 [[noreturn]] void raiseIndex(unsigned index, unsigned line)
 {
-    zrRaise(ZrExcepData(L"ZRDEFEXCEP_ItemNotFound", L"param1", number(index)), line, ZR_SOURCE_FILE);
+    zrRaise(ZrExcepData(L"ZRDEFEXCEP_ItemNotFound", L"param1", std::to_wstring(index)), line, ZR_SOURCE_FILE);
 }
 
 [[noreturn]] void raiseNotFound(const std::wstring& name, unsigned line)
@@ -48,88 +43,30 @@ unsigned bucketOf(wchar_t first)
     return static_cast<unsigned>(first) % 26u;
 }
 
-bool hasSpace(const std::wstring& name)
-{
-    return name.find(L' ') != std::wstring::npos;
-}
-
 } // namespace
 
-ZrParserRegistrar::~ZrParserRegistrar()
-{
-    for (OpEntry& e : ops_)
-        if (e.owned)
-            delete e.item;
-    for (FuncEntry& e : funcs_)
-        if (e.owned)
-            delete e.item;
-    for (VarRecord& r : vars_)
-        if (r.owned)
-            delete r.var;
-    delete factory_;
-    // Items are gone before their plug-ins are released: a plug-in's module holds their code.
-    for (IZrParserPlugin* p : plugins_)
-        p->Release();
-}
-
-// ---- naming rules -------------------------------------------------------------------------
-
-std::wstring ZrParserRegistrar::syntaxConflict(const std::wstring& name, wchar_t separator) const
-{
-    for (wchar_t c : name)
-        if (c == separator || c == L'(' || c == L')')
-            return std::wstring(1, c);
-    return {};
-}
-
-std::wstring ZrParserRegistrar::operatorInside(const std::wstring& name)
-{
-    std::wstring symbol;
-    for (std::size_t i = 0; i < name.size(); ++i)
-        if (matchOpAt(name.c_str() + i, static_cast<unsigned>(name.size() - i), symbol))
-            return symbol;
-    return {};
-}
+// Items go before their plug-ins are released (plugins_ is declared first).
+ZrParserRegistrar::~ZrParserRegistrar() = default;
 
 // ---- variables ----------------------------------------------------------------------------
 
 void ZrParserRegistrar::defineVar(ZrVariableI* var)
 {
-    std::unique_ptr<ZrVariableI> guard(var);
+    std::shared_ptr<ZrVariableI> taken(var);
     const std::wstring name = textOf(var->getSymbol());
-    std::wstring conflict;
-    if (name.empty())
-        raiseNamed(L"ZRDEFEXCEP_VarNameNull", name, L"", __LINE__);
-    if (hasSpace(name))
-        raiseNamed(L"ZRDEFEXCEP_VarNameSpace", name, L"", __LINE__);
-    if (varIndex_.count(name))
-        raiseNamed(L"ZRDEFEXCEP_VarAlreadyDefined", name, L"", __LINE__);
-    if (isNumericText(name, syntax_.decimalPoint))
-        raiseNamed(L"ZRDEFEXCEP_VarNameOnlyNum", name, L"", __LINE__);
-    if (constIndex_.count(name))
-        raiseNamed(L"ZRDEFEXCEP_VarNameConstConflict", name, L"", __LINE__);
-    if (!(conflict = syntaxConflict(name, syntax_.argumentSeparator)).empty())
-        raiseNamed(L"ZRDEFEXCEP_VarNameSyntaxConflict", name, conflict, __LINE__);
-    if (!(conflict = operatorInside(name)).empty())
-        raiseNamed(L"ZRDEFEXCEP_VarNameDelimConflict", name, conflict, __LINE__);
-    vars_.push_back({var, static_cast<unsigned>(vars_.size()), true});
-    guard.release();
+    checkNamingRules({name}, VARIABLE_RULES);
+    vars_.push_back({std::move(taken), static_cast<unsigned>(vars_.size())});
     varIndex_[name] = vars_.back().index;
 }
 
 void ZrParserRegistrar::redefineVar(ZrVariableI* var)
 {
-    std::unique_ptr<ZrVariableI> guard(var);
+    std::shared_ptr<ZrVariableI> taken(var);
     const std::wstring name = textOf(var->getSymbol());
     auto it = varIndex_.find(name);
     if (it == varIndex_.end())
         raiseNotFound(name, __LINE__);
-    VarRecord& record = vars_[it->second];
-    if (record.owned)
-        delete record.var;
-    record.var = guard.release();
-    // The registrar took the new object, so it owns it even where the old one was borrowed.
-    record.owned = true;
+    vars_[it->second].var = std::move(taken);
 }
 
 void ZrParserRegistrar::undefineVar(const wchar_t* name)
@@ -137,18 +74,12 @@ void ZrParserRegistrar::undefineVar(const wchar_t* name)
     auto it = varIndex_.find(textOf(name));
     if (it == varIndex_.end())
         raiseNotFound(textOf(name), __LINE__);
-    const unsigned index = it->second;
-    if (vars_[index].owned)
-        delete vars_[index].var;
-    vars_.erase(vars_.begin() + index);
+    vars_.erase(vars_.begin() + it->second);
     rebuildVarIndex();
 }
 
 void ZrParserRegistrar::undefineAllVars()
 {
-    for (VarRecord& r : vars_)
-        if (r.owned)
-            delete r.var;
     vars_.clear();
     varIndex_.clear();
 }
@@ -167,7 +98,7 @@ ZrVariableI* ZrParserRegistrar::getVar(const wchar_t* name)
     auto it = varIndex_.find(textOf(name));
     if (it == varIndex_.end())
         raiseNotFound(textOf(name), __LINE__);
-    return vars_[it->second].var;
+    return vars_[it->second].var.get();
 }
 
 ZrVariableI* ZrParserRegistrar::getVarByIndex(unsigned index)
@@ -189,16 +120,15 @@ bool ZrParserRegistrar::isVarDefined(const wchar_t* name)
 
 void ZrParserRegistrar::setVarFactory(ZrVariableFactoryI* factory)
 {
-    delete factory_;
-    factory_ = factory;
+    factory_.reset(factory);
 }
 
 void ZrParserRegistrar::defineVarFromFactory(const wchar_t* name)
 {
-    ZrVariableI* var = factory_ ? factory_->create(name) : nullptr;
+    std::unique_ptr<ZrVariableI> var(factory_ ? factory_->create(name) : nullptr);
     if (!var)
         raiseNotFound(textOf(name), __LINE__);
-    defineVar(var);
+    defineVar(var.release());
 }
 
 // ---- constants ----------------------------------------------------------------------------
@@ -206,21 +136,7 @@ void ZrParserRegistrar::defineVarFromFactory(const wchar_t* name)
 void ZrParserRegistrar::defineConst(const wchar_t* rawName, double value)
 {
     const std::wstring name = textOf(rawName);
-    std::wstring conflict;
-    if (name.empty())
-        raiseNamed(L"ZRDEFEXCEP_ConstNameNull", name, L"", __LINE__);
-    if (hasSpace(name))
-        raiseNamed(L"ZRDEFEXCEP_ConstNameSpace", name, L"", __LINE__);
-    if (constIndex_.count(name))
-        raiseNamed(L"ZRDEFEXCEP_ConstAlreadyDefined", name, L"", __LINE__);
-    if (isNumericText(name, syntax_.decimalPoint))
-        raiseNamed(L"ZRDEFEXCEP_ConstNameOnlyNum", name, L"", __LINE__);
-    if (!(conflict = syntaxConflict(name, syntax_.argumentSeparator)).empty())
-        raiseNamed(L"ZRDEFEXCEP_ConstNameSyntaxConflict", name, conflict, __LINE__);
-    if (!(conflict = operatorInside(name)).empty())
-        raiseNamed(L"ZRDEFEXCEP_ConstNameOpConflict", name, conflict, __LINE__);
-    if (varIndex_.count(name))
-        raiseNamed(L"ZRDEFEXCEP_ConstNameVarConflict", name, L"", __LINE__);
+    checkNamingRules({name}, CONSTANT_RULES);
     consts_.emplace_back(name, value);
     constIndex_[name] = static_cast<unsigned>(consts_.size() - 1);
 }
@@ -262,28 +178,15 @@ bool ZrParserRegistrar::findConst(const wchar_t* name, unsigned& index)
 
 void ZrParserRegistrar::defineFunc(ZrFunctionI* func)
 {
-    std::unique_ptr<ZrFunctionI> guard(func);
-    const std::wstring name = textOf(func->getSymbol());
-    std::wstring conflict;
-    unsigned index = 0;
-    if (name.empty())
-        raiseNamed(L"ZRDEFEXCEP_FuncNameNull", name, L"", __LINE__);
-    if (hasSpace(name))
-        raiseNamed(L"ZRDEFEXCEP_FuncNameSpace", name, L"", __LINE__);
-    if (findFuncExact(name.c_str(), func->getNbArgs(), index))
-        raiseNamed(L"ZRDEFEXCEP_FuncAlreadyDefined", name, L"", __LINE__);
-    if (!(conflict = syntaxConflict(name, syntax_.argumentSeparator)).empty())
-        raiseNamed(L"ZRDEFEXCEP_FuncNameSyntaxConflict", name, conflict, __LINE__);
-    if (!(conflict = operatorInside(name)).empty())
-        raiseNamed(L"ZRDEFEXCEP_FuncNameOpConflict", name, conflict, __LINE__);
-    storeFunc(guard.release(), true);
+    std::unique_ptr<ZrFunctionI> taken(func);
+    checkNamingRules({textOf(func->getSymbol()), func->getNbArgs()}, FUNCTION_RULES);
+    storeFunc(std::move(taken));
 }
 
-void ZrParserRegistrar::storeFunc(ZrFunctionI* func, bool owned)
+void ZrParserRegistrar::storeFunc(std::unique_ptr<ZrFunctionI> func)
 {
-    std::unique_ptr<ZrFunctionI> guard(owned ? func : nullptr);
-    funcs_.push_back({func, textOf(func->getSymbol()), owned});
-    guard.release();
+    std::wstring symbol = textOf(func->getSymbol());
+    funcs_.push_back({std::move(func), std::move(symbol)});
     funcIndex_.emplace(funcs_.back().symbol, static_cast<unsigned>(funcs_.size() - 1));
 }
 
@@ -302,7 +205,7 @@ unsigned ZrParserRegistrar::getNbDefinedFuncs()
 ZrFunctionI* ZrParserRegistrar::getFunc(unsigned index)
 {
     if (index < funcs_.size())
-        return funcs_[index].item;
+        return funcs_[index].item.get();
     if (!parent_)
         raiseIndex(index, __LINE__);
     return parent_->getFunc(index - static_cast<unsigned>(funcs_.size()));
@@ -315,8 +218,6 @@ void ZrParserRegistrar::undefineFunc(ZrFunctionI* func)
     // Only own definitions can be removed; a parent's stay with the parent.
     if (!findFuncExact(name.c_str(), func->getNbArgs(), index) || index >= funcs_.size())
         raiseNotFound(name, __LINE__);
-    if (funcs_[index].owned)
-        delete funcs_[index].item;
     funcs_.erase(funcs_.begin() + index);
     rebuildFuncIndex();
 }
@@ -383,7 +284,7 @@ std::vector<ZrFunctionI*> ZrParserRegistrar::getFuncOverloads(const wchar_t* nam
     std::vector<ZrFunctionI*> result;
     auto [first, last] = funcIndex_.equal_range(textOf(name));
     for (auto it = first; it != last; ++it)
-        result.push_back(funcs_[it->second].item);
+        result.push_back(funcs_[it->second].item.get());
     if (parent_) {
         std::vector<ZrFunctionI*> inherited = parent_->getFuncOverloads(name);
         result.insert(result.end(), inherited.begin(), inherited.end());
@@ -395,44 +296,23 @@ std::vector<ZrFunctionI*> ZrParserRegistrar::getFuncOverloads(const wchar_t* nam
 
 void ZrParserRegistrar::defineOp(ZrOperatorI* op)
 {
-    std::unique_ptr<ZrOperatorI> guard(op);
-    const std::wstring symbol = textOf(op->getSymbol());
-    std::wstring conflict;
-    unsigned index = 0;
-    if (symbol.empty())
-        raiseNamed(L"ZRDEFEXCEP_OpNameNull", symbol, L"", __LINE__);
-    if (hasSpace(symbol))
-        raiseNamed(L"ZRDEFEXCEP_OpNameSpace", symbol, L"", __LINE__);
-    const int precedence = op->getPrecedence();
-    if (precedence < 0 || precedence > 9999)
-        raiseNamed(L"ZRDEFEXCEP_OpPrecedence", symbol, L"", __LINE__);
-    if (findOp(symbol.c_str(), op->isUnaryOp(), index))
-        raiseNamed(L"ZRDEFEXCEP_OpAlreadyDefined", symbol, L"", __LINE__);
-    if (!(conflict = syntaxConflict(symbol, syntax_.argumentSeparator)).empty())
-        raiseNamed(L"ZRDEFEXCEP_OpNameSyntaxConflict", symbol, conflict, __LINE__);
-    const unsigned nbFuncs = getNbDefinedFuncs();
-    for (unsigned i = 0; i < nbFuncs; ++i) {
-        const std::wstring funcName = textOf(getFunc(i)->getSymbol());
-        if (funcName.find(symbol) != std::wstring::npos)
-            raiseNamed(L"ZRDEFEXCEP_FuncNameOpConflict", funcName, symbol, __LINE__);
-    }
-    for (const auto& c : consts_)
-        if (c.first.find(symbol) != std::wstring::npos)
-            raiseNamed(L"ZRDEFEXCEP_ConstNameOpConflict", c.first, symbol, __LINE__);
-    storeOp(guard.release(), true);
+    std::unique_ptr<ZrOperatorI> taken(op);
+    Candidate candidate{textOf(op->getSymbol())};
+    candidate.unary = op->isUnaryOp();
+    candidate.precedence = op->getPrecedence();
+    checkNamingRules(candidate, OPERATOR_RULES);
+    storeOp(std::move(taken));
 }
 
 // Buckets keep longer symbols first, so the first match of a bucket is the longest.
-void ZrParserRegistrar::storeOp(ZrOperatorI* op, bool owned)
+void ZrParserRegistrar::storeOp(std::unique_ptr<ZrOperatorI> op)
 {
-    std::unique_ptr<ZrOperatorI> guard(owned ? op : nullptr);
-    const std::wstring symbol = textOf(op->getSymbol());
+    std::wstring symbol = textOf(op->getSymbol());
     const unsigned length = static_cast<unsigned>(symbol.size());
     std::vector<unsigned>& bucket = opBuckets_[bucketOf(symbol[0])];
     auto at = std::find_if(bucket.begin(), bucket.end(), [&](unsigned i) { return ops_[i].symbolLength < length; });
     bucket.insert(at, static_cast<unsigned>(ops_.size()));
-    ops_.push_back({op, symbol, length, owned});
-    guard.release();
+    ops_.push_back({std::move(op), std::move(symbol), length});
 }
 
 unsigned ZrParserRegistrar::getNbDefinedOps()
@@ -443,7 +323,7 @@ unsigned ZrParserRegistrar::getNbDefinedOps()
 ZrOperatorI* ZrParserRegistrar::getOp(unsigned index)
 {
     if (index < ops_.size())
-        return ops_[index].item;
+        return ops_[index].item.get();
     if (!parent_)
         raiseIndex(index, __LINE__);
     return parent_->getOp(index - static_cast<unsigned>(ops_.size()));
@@ -456,19 +336,16 @@ void ZrParserRegistrar::undefineOp(ZrOperatorI* op)
     if (symbol.empty() || !findOp(symbol.c_str(), op->isUnaryOp(), index))
         raiseNotFound(symbol, __LINE__);
     std::vector<unsigned>& bucket = opBuckets_[bucketOf(symbol[0])];
-    auto at = std::find_if(bucket.begin(), bucket.end(), [&](unsigned i) { return ops_[i].item == op; });
+    auto at = std::find_if(bucket.begin(), bucket.end(), [&](unsigned i) { return ops_[i].item.get() == op; });
     if (at == bucket.end())
         raiseNotFound(symbol, __LINE__);
     const unsigned removed = *at;
     bucket.erase(at);
-    const bool owned = ops_[removed].owned;
     ops_.erase(ops_.begin() + removed);
     for (std::vector<unsigned>& b : opBuckets_)
         for (unsigned& i : b)
             if (i > removed)
                 --i;
-    if (owned)
-        delete op;
 }
 
 bool ZrParserRegistrar::findOp(const wchar_t* symbol, bool unary, unsigned& index)
@@ -538,16 +415,14 @@ ZrRegistrarI* ZrParserRegistrar::spawn(bool linkToParent)
     auto child = std::make_unique<ZrParserRegistrar>();
     child->syntax_ = syntax_;
     if (factory_)
-        child->factory_ = factory_->spawn();
+        child->factory_.reset(factory_->spawn());
     for (const auto& [name, index] : varIndex_) {
-        ZrVariableI* var = linkToParent ? vars_[index].var : vars_[index].var->spawn();
-        child->vars_.push_back({var, static_cast<unsigned>(child->vars_.size()), !linkToParent});
+        const std::shared_ptr<ZrVariableI>& var = vars_[index].var;
+        child->vars_.push_back({linkToParent ? var : std::shared_ptr<ZrVariableI>(var->spawn()),
+                                static_cast<unsigned>(child->vars_.size())});
         child->varIndex_[name] = child->vars_.back().index;
     }
-    for (IZrParserPlugin* p : plugins_) {
-        p->AddRef();
-        child->plugins_.push_back(p);
-    }
+    child->plugins_ = plugins_;
     child->consts_ = consts_;
     child->constIndex_ = constIndex_;
 
@@ -555,9 +430,9 @@ ZrRegistrarI* ZrParserRegistrar::spawn(bool linkToParent)
     if (!linkToParent) {
         const unsigned nbOps = getNbDefinedOps();
         for (unsigned i = 0; i < nbOps; ++i)
-            child->storeOp(getOp(i)->spawn(), true);
+            child->storeOp(std::unique_ptr<ZrOperatorI>(getOp(i)->spawn()));
         for (unsigned i = 0; i < nbFuncs; ++i)
-            child->storeFunc(getFunc(i)->spawn(), true);
+            child->storeFunc(std::unique_ptr<ZrFunctionI>(getFunc(i)->spawn()));
     } else {
         child->parent_ = this;
         // Non-inheritable functions get a local copy that shadows the parent's in every lookup.
@@ -567,13 +442,26 @@ ZrRegistrarI* ZrParserRegistrar::spawn(bool linkToParent)
         for (unsigned i = 0; i < nbFuncs; ++i) {
             ZrFunctionI* f = getFunc(i);
             if (!f->isInheritable() && copied.emplace(textOf(f->getSymbol()), f->getNbArgs()).second)
-                child->storeFunc(f->spawn(), true);
+                child->storeFunc(std::unique_ptr<ZrFunctionI>(f->spawn()));
         }
     }
     return child.release();
 }
 
 // ---- plug-ins -----------------------------------------------------------------------------
+
+namespace {
+
+// A plug-in whose component cannot be made, or does not answer the plug-in interface.
+[[noreturn]] void raisePluginCreationFailure(zr::HRESULT hr, const std::wstring& text)
+{
+    if (hr == zr::E_NOINTERFACE || hr == zr::TYPE_E_CANTLOADLIBRARY)
+        zrRaise(ZrExcepData(L"ZRDEFEXCEP_PluginTypeLibNotFound", L"itemName", L"_ZrParserPlugin.tlb"), __LINE__,
+                ZR_SOURCE_FILE);
+    zrRaise(ZrExcepData(L"ZRDEFEXCEP_PluginNotFound", L"itemName", text), __LINE__, ZR_SOURCE_FILE);
+}
+
+} // namespace
 
 void ZrParserRegistrar::loadPlugin(const wchar_t* clsidText)
 {
@@ -582,23 +470,18 @@ void ZrParserRegistrar::loadPlugin(const wchar_t* clsidText)
     if (zr::failed(zr::classIdFromText(text.c_str(), clsid)))
         zrRaise(ZrExcepData(L"ZRDEFEXCEP_PluginNotFound", L"itemName", text), __LINE__, ZR_SOURCE_FILE);
 
-    zr::IUnknown* unknown = nullptr;
-    void* pluginPtr = nullptr;
-    zr::HRESULT hr = zr::createComponent(clsid, zr::IID_IUnknown, reinterpret_cast<void**>(&unknown));
-    if (zr::succeeded(hr)) {
-        hr = unknown->QueryInterface(IID_IZrParserPlugin, &pluginPtr);
-        unknown->Release();
+    zr::ComPtr<IZrParserPlugin> plugin;
+    {
+        zr::ComPtr<zr::IUnknown> unknown;
+        zr::HRESULT hr = zr::createComponent(clsid, zr::IID_IUnknown, unknown.put());
+        if (zr::succeeded(hr))
+            hr = unknown->QueryInterface(IID_IZrParserPlugin, plugin.put());
+        if (zr::failed(hr))
+            raisePluginCreationFailure(hr, text);
     }
-    if (zr::failed(hr)) {
-        if (hr == zr::E_NOINTERFACE || hr == zr::TYPE_E_CANTLOADLIBRARY)
-            zrRaise(ZrExcepData(L"ZRDEFEXCEP_PluginTypeLibNotFound", L"itemName", L"_ZrParserPlugin.tlb"), __LINE__,
-                    ZR_SOURCE_FILE);
-        zrRaise(ZrExcepData(L"ZRDEFEXCEP_PluginNotFound", L"itemName", text), __LINE__, ZR_SOURCE_FILE);
-    }
-    auto* plugin = static_cast<IZrParserPlugin*>(pluginPtr);
     // The list holds the reference for the registrar's whole life.
     plugins_.push_back(plugin);
-    loadPluginItems(*plugin, text.c_str());
+    loadPluginItems(*plugin.get(), text.c_str());
 }
 
 void ZrParserRegistrar::loadPluginItems(IZrParserPlugin& plugin, const wchar_t* clsidText)

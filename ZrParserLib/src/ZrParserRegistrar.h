@@ -4,12 +4,17 @@
 
 #include <array>
 #include <map>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "zrparser/ZrCom.h"
+#include "zrparser/ZrOperatorI.h"
+#include "zrparser/ZrParserItemI.h"
+#include "zrparser/ZrParserPluginI.h"
 #include "zrparser/ZrRegistrarI.h"
-
-class IZrParserPlugin;
+#include "zrparser/ZrVariableI.h"
 
 class ZrParserRegistrar final : public ZrRegistrarI {
 public:
@@ -18,28 +23,7 @@ public:
     ZrParserRegistrar& operator=(const ZrParserRegistrar&) = delete;
     ~ZrParserRegistrar() override;
 
-    void defineVar(ZrVariableI* var) override;
-    void redefineVar(ZrVariableI* var) override;
-    void undefineVar(const wchar_t* name) override;
-    void undefineAllVars() override;
-    ZrVariableI* getVar(const wchar_t* name) override;
-    ZrVariableI* getVarByIndex(unsigned index) override;
-    unsigned getNbDefinedVars() override;
-    void loadPlugin(const wchar_t* clsidText) override;
-    void defineConst(const wchar_t* name, double value) override;
-    unsigned getNbDefinedConsts() override;
-    void getConst(unsigned index, std::wstring& name, double& value) override;
-    void undefineConst(const wchar_t* name) override;
-    void defineFunc(ZrFunctionI* func) override;
-    unsigned getNbDefinedFuncs() override;
-    ZrFunctionI* getFunc(unsigned index) override;
-    void undefineFunc(ZrFunctionI* func) override;
-    void defineOp(ZrOperatorI* op) override;
-    unsigned getNbDefinedOps() override;
-    ZrOperatorI* getOp(unsigned index) override;
-    void undefineOp(ZrOperatorI* op) override;
-    void setSyntax(const ZrSyntax& syntax) override;
-    ZrSyntax getSyntax() override;
+    ZR_REGISTRAR_PUBLIC_OPERATIONS(ZR_DECLARE_OPERATION_OVERRIDE)
 
     void setVarFactory(ZrVariableFactoryI* factory) override;
     void defineVarFromFactory(const wchar_t* name) override;
@@ -53,35 +37,76 @@ public:
     bool matchOpAt(const wchar_t* text, unsigned length, std::wstring& symbol) override;
     ZrRegistrarI* spawn(bool linkToParent) override;
 
+    // What the naming rules look at in a new definition (ZrNamingRules.cpp).
+    enum class NameRule {
+        Empty,               // the name is empty
+        Space,               // the name holds a space
+        Number,              // the name reads as a number
+        SyntaxCharacter,     // the name holds the argument separator or a bracket
+        OperatorInside,      // a defined operator symbol occurs in the name
+        VariableExists,      // a variable of that name is defined
+        ConstantExists,      // a constant of that name is defined
+        FunctionExists,      // a function of that name takes the same number of arguments
+        OperatorExists,      // an operator of that symbol and kind (unary or binary) is defined
+        PrecedenceRange,     // the operator's precedence lies outside 0..9999
+        InsideFunctionName,  // the operator symbol occurs in a defined function's name
+        InsideConstantName,  // the operator symbol occurs in a defined constant's name
+    };
+    struct RuleCheck {
+        NameRule rule;
+        const wchar_t* messageId;
+    };
+
 private:
+    // A definition as the naming rules see it.
+    struct Candidate {
+        std::wstring name;
+        int nbArgs = 0;     // functions
+        bool unary = false; // operators
+        int precedence = 0; // operators
+    };
+    // The item and conflicting names of a broken rule.
+    struct Conflict {
+        std::wstring itemName;
+        std::wstring conflictItemName;
+    };
+
     struct OpEntry {
-        ZrOperatorI* item;
+        std::unique_ptr<ZrOperatorI> item;
         std::wstring symbol;
         unsigned symbolLength;
-        bool owned;
     };
     struct FuncEntry {
-        ZrFunctionI* item;
+        std::unique_ptr<ZrFunctionI> item;
         std::wstring symbol;
-        bool owned;
     };
+    // Variables are shared with the registrars linked to this one.
     struct VarRecord {
-        ZrVariableI* var;
+        std::shared_ptr<ZrVariableI> var;
         unsigned index;
-        bool owned;
     };
     static constexpr unsigned NB_BUCKETS = 26;
 
-    // Naming rules shared by the define operations; each returns the conflicting text or empty.
+    // The naming rules of each kind of item, in the order they are checked.
+    static const RuleCheck VARIABLE_RULES[7];
+    static const RuleCheck CONSTANT_RULES[7];
+    static const RuleCheck FUNCTION_RULES[5];
+    static const RuleCheck OPERATOR_RULES[7];
+
+    // Checks `candidate` against `rules` in their order and raises the first that breaks.
+    void checkNamingRules(const Candidate& candidate, std::span<const RuleCheck> rules);
+    bool breaks(NameRule rule, const Candidate& candidate, Conflict& conflict);
     std::wstring syntaxConflict(const std::wstring& name, wchar_t separator) const;
     std::wstring operatorInside(const std::wstring& name);
 
-    void storeOp(ZrOperatorI* op, bool owned);
-    void storeFunc(ZrFunctionI* func, bool owned);
+    void storeOp(std::unique_ptr<ZrOperatorI> op);
+    void storeFunc(std::unique_ptr<ZrFunctionI> func);
     void rebuildFuncIndex();
     void rebuildVarIndex();
     void loadPluginItems(IZrParserPlugin& plugin, const wchar_t* clsidText);
 
+    // Declared first, so released last: a plug-in's module holds the code of its items.
+    std::vector<zr::ComPtr<IZrParserPlugin>> plugins_;
     std::vector<OpEntry> ops_;
     std::array<std::vector<unsigned>, NB_BUCKETS> opBuckets_;
     std::vector<FuncEntry> funcs_;
@@ -91,7 +116,6 @@ private:
     std::vector<std::pair<std::wstring, double>> consts_;
     std::map<std::wstring, unsigned> constIndex_;
     ZrSyntax syntax_;
-    ZrVariableFactoryI* factory_ = nullptr;
+    std::unique_ptr<ZrVariableFactoryI> factory_;
     ZrRegistrarI* parent_ = nullptr;
-    std::vector<IZrParserPlugin*> plugins_;
 };

@@ -8,30 +8,8 @@
 #include "zrparser/ZrParser.h"
 #include "zrparser/ZrPlatform.h"
 
-namespace {
-
-// A child sees the caller's definitions through its linked registrar, and the caller's variables
-// only through the caller's compiler, so each variable is read once per evaluation of the caller.
-std::unique_ptr<ZrParser> makeChildParser(ZrCompilerI* compiler, ZrRegistrarI* registrar)
+void BaseLoopFct::dropSubParsers()
 {
-    auto parser = std::make_unique<ZrParser>(compiler, registrar, true);
-    parser->getCompiler()->setOuterCompiler(compiler);
-    parser->enableAutoVarDefinition(false, nullptr);
-    parser->undefineAllVars();
-    return parser;
-}
-
-} // namespace
-
-BaseLoopFct::~BaseLoopFct()
-{
-    deleteSubParsers();
-}
-
-void BaseLoopFct::deleteSubParsers()
-{
-    for (ZrParser* parser : subParsers)
-        delete parser;
     subParsers.clear();
     currentParser = nullptr;
     previousParser = nullptr;
@@ -40,7 +18,7 @@ void BaseLoopFct::deleteSubParsers()
 void BaseLoopFct::onParams(std::vector<std::wstring> params, ZrCompilerI* compiler, ZrRegistrarI* registrar,
                            unsigned pos)
 {
-    deleteSubParsers();
+    dropSubParsers();
     const unsigned nbTexts = static_cast<unsigned>(params.size());
     const unsigned nbFixed = static_cast<unsigned>(getNbArgs()) - 1;
     if (nbTexts <= nbFixed)
@@ -55,9 +33,7 @@ void BaseLoopFct::onParams(std::vector<std::wstring> params, ZrCompilerI* compil
                 subParsers.push_back(nullptr);
                 continue;
             }
-            std::unique_ptr<ZrParser> child = makeChildParser(compiler, registrar);
-            subParsers.push_back(child.get());
-            ZrParser* parser = child.release();
+            ZrParser* parser = subParsers.emplace_back(ZrParser::makeArgumentParser(compiler, registrar)).get();
             if (!currentParser) {
                 currentParser = parser;
                 currentIndex = static_cast<std::int32_t>(subParsers.size() - 1);
@@ -90,7 +66,7 @@ double BaseLoopFct::evaluate(unsigned nbArgs, const double* args)
         else
             index = (nextStep() + currentIndex) % nbEntries;
         currentIndex = index;
-        startSlot(subParsers[index]);
+        startSlot(subParsers[index].get());
     }
     return play(args[nbArgs - 1] / zr::TWO_PI, fade);
 }
@@ -159,7 +135,7 @@ void TimedSequenceFct::onParams(std::vector<std::wstring> params, ZrCompilerI* c
                                      static_cast<unsigned>(getNbArgs() + i));
     }
     currentIndex = 0;
-    currentParser = subParsers[1];
+    currentParser = subParsers[1].get();
 }
 
 // The duration of the playing pair is evaluated on every evaluation, so it may change while the
@@ -181,7 +157,7 @@ double TimedSequenceFct::evaluate(unsigned nbArgs, const double* args)
             currentIndex = 0;
             repeatCount = 0;
             restartRequested = false;
-            next = subParsers[1];
+            next = subParsers[1].get();
         } else {
             if (++currentIndex >= nbPairs) {
                 // Saturates so that an ended sequence never wraps back to playing.
@@ -191,9 +167,9 @@ double TimedSequenceFct::evaluate(unsigned nbArgs, const double* args)
             }
             if (nbRepeats >= 0.0 && repeatCount > nbRepeats) {
                 currentIndex = nbPairs - 1;
-                next = subParsers.back();
+                next = subParsers.back().get();
             } else {
-                next = subParsers[2 * currentIndex + 1];
+                next = subParsers[2 * currentIndex + 1].get();
             }
         }
         startSlot(next);

@@ -2,20 +2,20 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "zrparser/ZrFctParamTokenizer.h"
 #include "zrparser/ZrFunctionBase.h"
-
-class ZrParser;
+#include "zrparser/ZrParser.h"
 
 // Compiles each expression text of its call in a child parser of its own and plays one of them
 // per slot of time, evaluating only the expressions that are playing. The calling program passes
 // the fixed arguments and, last, the host's time increment ("__timeInc()").
 class BaseLoopFct : public ZrFctParamTokenizer::ClientFctI {
 protected:
-    std::vector<ZrParser*> subParsers; // owned; null for an empty text
+    std::vector<std::unique_ptr<ZrParser>> subParsers; // null for an empty text
     std::int32_t currentIndex = 0;
     ZrParser* currentParser = nullptr;
     ZrParser* previousParser = nullptr;
@@ -25,8 +25,6 @@ protected:
     bool restartRequested = false;
 
 public:
-    ~BaseLoopFct() override;
-
     bool hasSpawnedItems() override { return true; }
     // Compiles the fixed arguments into the calling program, each further text into a child
     // parser (an empty text gives a null entry), then "__timeInc()" as the last argument.
@@ -50,7 +48,7 @@ protected:
     // Advances the clocks by dt and returns the playing expression, blended with the one being
     // faded out while a crossfade of length fade runs.
     double play(double dt, double fade);
-    void deleteSubParsers();
+    void dropSubParsers();
 };
 
 class LoopFct : public ZrFunctionBase<LoopFct, BaseLoopFct> {

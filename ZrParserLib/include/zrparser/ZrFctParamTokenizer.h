@@ -2,6 +2,7 @@
 // of a call and hands the list to a fresh instance of the function, which compiles them itself.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,7 @@ public:
                               unsigned pos) = 0;
 
     private:
-        ZrFctParamTokenizer* tokenizer_ = nullptr;
+        std::unique_ptr<ZrFctParamTokenizer> tokenizer_;
     };
 
     ZrFctParamTokenizer() = default;
@@ -41,8 +42,9 @@ public:
     ZrFctParamTokenizer& operator=(const ZrFctParamTokenizer&) = delete;
     ~ZrFctParamTokenizer() override;
 
-    // Takes ownership of `client`, deleting one left behind by an abandoned compilation.
-    void setClient(ClientFctI* client);
+    // The client that receives the next call's argument texts; one left behind by an abandoned
+    // compilation goes.
+    void setClient(std::unique_ptr<ClientFctI> client);
 
     void init(ZrCompilerI* compiler, ZrRegistrarI* registrar) override;
     void onEnd() override;
@@ -60,5 +62,5 @@ private:
     std::vector<std::wstring> params_;
     int bracketDepth_ = 0;
     unsigned startPos_ = 0;
-    ClientFctI* client_ = nullptr;
+    std::unique_ptr<ClientFctI> client_;
 };

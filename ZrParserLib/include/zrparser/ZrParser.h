@@ -1,6 +1,7 @@
 // The expression library's public object, and everything a host needs to include.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "zrparser/ZrCompilerI.h"
@@ -13,11 +14,11 @@
 #include "zrparser/ZrRegistrarI.h"
 #include "zrparser/ZrVariableI.h"
 
-// Defines items, compiles one expression and evaluates it, typically once per frame.
-// A parser is used by one thread at a time.
 struct ZrProgram;
 struct ZrProgramItem;
 
+// Defines items, compiles one expression and evaluates it, typically once per frame.
+// A parser is used by one thread at a time.
 class ZR_API ZrParser : public ZrRegistrarPublicI, public ZrCompilerPublicI {
 public:
     // A variable bound to a double in memory (the host's, or its own).
@@ -57,29 +58,8 @@ public:
     ZrParser& operator=(const ZrParser&) = delete;
     ~ZrParser() override;
 
-    // ---- definitions (passed on to the registrar) ----
-    void defineVar(ZrVariableI* var) override;
-    void redefineVar(ZrVariableI* var) override;
-    void undefineVar(const wchar_t* name) override;
-    void undefineAllVars() override;
-    ZrVariableI* getVar(const wchar_t* name) override;
-    ZrVariableI* getVarByIndex(unsigned index) override;
-    unsigned getNbDefinedVars() override;
-    void loadPlugin(const wchar_t* clsidText) override;
-    void defineConst(const wchar_t* name, double value) override;
-    unsigned getNbDefinedConsts() override;
-    void getConst(unsigned index, std::wstring& name, double& value) override;
-    void undefineConst(const wchar_t* name) override;
-    void defineFunc(ZrFunctionI* func) override;
-    unsigned getNbDefinedFuncs() override;
-    ZrFunctionI* getFunc(unsigned index) override;
-    void undefineFunc(ZrFunctionI* func) override;
-    void defineOp(ZrOperatorI* op) override;
-    unsigned getNbDefinedOps() override;
-    ZrOperatorI* getOp(unsigned index) override;
-    void undefineOp(ZrOperatorI* op) override;
-    void setSyntax(const ZrSyntax& syntax) override;
-    ZrSyntax getSyntax() override;
+    // ---- definitions: passed on to the registrar; what removes a definition resets the program ----
+    ZR_REGISTRAR_PUBLIC_OPERATIONS(ZR_DECLARE_OPERATION_OVERRIDE)
 
     // ---- the parser's own operations ----
     virtual void initFrom(ZrCompilerI* compiler, ZrRegistrarI* registrar, bool linkToParent);
@@ -116,16 +96,23 @@ public:
     void reset() override;
 
     // Access for functions that compile sub-expressions of their own.
-    ZrCompilerI* getCompiler() { return compiler_; }
-    ZrRegistrarI* getRegistrar() { return registrar_; }
+    ZrCompilerI* getCompiler() { return compiler_.get(); }
+    ZrRegistrarI* getRegistrar() { return registrar_.get(); }
+    // A parser for one argument text of a call that `compiler` is compiling: it sees the
+    // calling expression's definitions through a linked registrar and its variables only
+    // through `compiler`, so each variable is still read once per evaluation of the caller.
+    static std::unique_ptr<ZrParser> makeArgumentParser(ZrCompilerI* compiler, ZrRegistrarI* registrar);
 
 private:
     void refreshView();
     void resetAndRefresh();
     void defineDefaults();
+    // Builds the registrar and compiler of a child of `compiler` and `registrar`.
+    void spawnFrom(ZrCompilerI* compiler, ZrRegistrarI* registrar, bool linkToParent);
 
-    ZrRegistrarI* registrar_ = nullptr;
-    ZrCompilerI* compiler_ = nullptr;
+    // The compiler works on the registrar: it goes first, so it is declared last.
+    std::unique_ptr<ZrRegistrarI> registrar_;
+    std::unique_ptr<ZrCompilerI> compiler_;
     ZrProgram* program_ = nullptr;
     ZrProgramItem* firstItem_ = nullptr;
     ZrProgramItem* endItem_ = nullptr;

@@ -18,32 +18,45 @@ struct ZrSyntax {
     wchar_t argumentSeparator = L',';
 };
 
+// The definition operations a host uses, in their fixed order: the registrar implements them
+// and the parser offers them, so they are listed once, here. Each entry is
+//   OPERATION(result, name, (parameters), (arguments), effect on a compiled program)
+// where the effect is KEEPS (the program stays valid), INVALIDATES (the program may use what
+// went away, so the parser resets it) or REBINDS (a variable object is replaced: the parser
+// swaps it in the program too).
+// Every define operation takes ownership of the item, also when the definition fails.
+// loadPlugin creates the plug-in component named by a class id text or ProgID and defines its items.
+#define ZR_REGISTRAR_PUBLIC_OPERATIONS(OPERATION)                                                          \
+    OPERATION(void, defineVar, (ZrVariableI * var), (var), KEEPS)                                         \
+    OPERATION(void, redefineVar, (ZrVariableI * var), (var), REBINDS)                                     \
+    OPERATION(void, undefineVar, (const wchar_t* name), (name), INVALIDATES)                              \
+    OPERATION(void, undefineAllVars, (), (), INVALIDATES)                                                 \
+    OPERATION(ZrVariableI*, getVar, (const wchar_t* name), (name), KEEPS)                                 \
+    OPERATION(ZrVariableI*, getVarByIndex, (unsigned index), (index), KEEPS)                              \
+    OPERATION(unsigned, getNbDefinedVars, (), (), KEEPS)                                                  \
+    OPERATION(void, loadPlugin, (const wchar_t* clsidText), (clsidText), KEEPS)                           \
+    OPERATION(void, defineConst, (const wchar_t* name, double value), (name, value), KEEPS)               \
+    OPERATION(unsigned, getNbDefinedConsts, (), (), KEEPS)                                                \
+    OPERATION(void, getConst, (unsigned index, std::wstring& name, double& value), (index, name, value), KEEPS) \
+    OPERATION(void, undefineConst, (const wchar_t* name), (name), INVALIDATES)                            \
+    OPERATION(void, defineFunc, (ZrFunctionI * func), (func), KEEPS)                                      \
+    OPERATION(unsigned, getNbDefinedFuncs, (), (), KEEPS)                                                 \
+    OPERATION(ZrFunctionI*, getFunc, (unsigned index), (index), KEEPS)                                    \
+    OPERATION(void, undefineFunc, (ZrFunctionI * func), (func), INVALIDATES)                              \
+    OPERATION(void, defineOp, (ZrOperatorI * op), (op), KEEPS)                                            \
+    OPERATION(unsigned, getNbDefinedOps, (), (), KEEPS)                                                   \
+    OPERATION(ZrOperatorI*, getOp, (unsigned index), (index), KEEPS)                                      \
+    OPERATION(void, undefineOp, (ZrOperatorI * op), (op), INVALIDATES)                                    \
+    OPERATION(void, setSyntax, (const ZrSyntax& syntax), (syntax), KEEPS)                                 \
+    OPERATION(ZrSyntax, getSyntax, (), (), KEEPS)
+
+// Declares one listed operation as an abstract one, or as an override in an implementing class.
+#define ZR_DECLARE_ABSTRACT_OPERATION(result, name, parameters, arguments, effect) virtual result name parameters = 0;
+#define ZR_DECLARE_OPERATION_OVERRIDE(result, name, parameters, arguments, effect) result name parameters override;
+
 class ZR_API ZrRegistrarPublicI {
 public:
-    // Every define operation takes ownership of the item, also when the definition fails.
-    virtual void defineVar(ZrVariableI* var) = 0;
-    virtual void redefineVar(ZrVariableI* var) = 0;
-    virtual void undefineVar(const wchar_t* name) = 0;
-    virtual void undefineAllVars() = 0;
-    virtual ZrVariableI* getVar(const wchar_t* name) = 0;
-    virtual ZrVariableI* getVarByIndex(unsigned index) = 0;
-    virtual unsigned getNbDefinedVars() = 0;
-    // Creates the plug-in component named by a class id text or ProgID and defines its items.
-    virtual void loadPlugin(const wchar_t* clsidText) = 0;
-    virtual void defineConst(const wchar_t* name, double value) = 0;
-    virtual unsigned getNbDefinedConsts() = 0;
-    virtual void getConst(unsigned index, std::wstring& name, double& value) = 0;
-    virtual void undefineConst(const wchar_t* name) = 0;
-    virtual void defineFunc(ZrFunctionI* func) = 0;
-    virtual unsigned getNbDefinedFuncs() = 0;
-    virtual ZrFunctionI* getFunc(unsigned index) = 0;
-    virtual void undefineFunc(ZrFunctionI* func) = 0;
-    virtual void defineOp(ZrOperatorI* op) = 0;
-    virtual unsigned getNbDefinedOps() = 0;
-    virtual ZrOperatorI* getOp(unsigned index) = 0;
-    virtual void undefineOp(ZrOperatorI* op) = 0;
-    virtual void setSyntax(const ZrSyntax& syntax) = 0;
-    virtual ZrSyntax getSyntax() = 0;
+    ZR_REGISTRAR_PUBLIC_OPERATIONS(ZR_DECLARE_ABSTRACT_OPERATION)
     virtual ~ZrRegistrarPublicI() = default;
 };
 
