@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs every test in both configurations: optimised, then with
-# AddressSanitizer and UndefinedBehaviorSanitizer. Exits non-zero on any failure.
+# Builds and runs every test: optimised, then with AddressSanitizer and
+# UndefinedBehaviorSanitizer; then the tests of parsers on several threads under
+# ThreadSanitizer. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -10,4 +11,8 @@ for preset in default asan; do
     cmake --build --preset "${preset}" -j "${jobs}"
     ctest --preset "${preset}" -j "${jobs}"
 done
-echo "All tests passed in both configurations."
+echo "=== tsan ==="
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan -j "${jobs}" --target threads_test
+ctest --preset tsan -R '^Threads\.'
+echo "All tests passed."
