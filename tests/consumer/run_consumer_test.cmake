@@ -1,5 +1,7 @@
 # Installs the package into a fresh prefix, builds the consumer project against it alone and
-# runs the consumer, which must print the values of its formula.
+# runs the consumer, which must print the values of its formula. Then moves the prefix and runs
+# the installed zrsignal from its new place: it finds its libraries and the signal plug-in
+# relative to itself.
 function(run what)
     execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
     if(NOT result EQUAL 0)
@@ -23,4 +25,19 @@ if(NOT output MATCHES "^module: ${prefix}/[^\n]*/ZrSignalPlugin.so\ncounter\\(0,
 endif()
 if(EXISTS ${ZR_WORK_DIR}/registry)
     message(FATAL_ERROR "The consumer wrote a registry file")
+endif()
+
+set(moved ${ZR_WORK_DIR}/moved)
+file(RENAME ${prefix} ${moved})
+run("Running the installed zrsignal eval" ${CMAKE_COMMAND} -E env ZR_REGISTRY=${ZR_WORK_DIR}/registry
+    ${moved}/bin/zrsignal eval --frames 4 "counter(0, 2, 1) * 10")
+if(NOT output STREQUAL "10\n20\n0\n10\n")
+    message(FATAL_ERROR "Unexpected zrsignal eval output:\n${output}")
+endif()
+run("Running the installed zrsignal list" ${CMAKE_COMMAND} -E env ZR_REGISTRY=${ZR_WORK_DIR}/registry
+    ${moved}/bin/zrsignal list)
+string(REGEX MATCHALL "\n" rows "${output}")
+list(LENGTH rows nbRows)
+if(NOT nbRows EQUAL 100 OR NOT output MATCHES "\tcounter\t")
+    message(FATAL_ERROR "Unexpected zrsignal list output (${nbRows} rows):\n${output}")
 endif()
