@@ -59,7 +59,7 @@ std::array<std::wstring, 6> readRecord(xmlDoc* document)
     return record;
 }
 
-class CZrParserInfo final : public IZrParserInfo {
+class CZrParserInfo final : public CountedObject<IZrParserInfo> {
 public:
     static HRESULT createInstance(IUnknown* outer, const IID& iid, void** object)
     {
@@ -80,14 +80,6 @@ public:
     HRESULT QueryInterface(const IID& iid, void** object) override
     {
         return queryInterfaceFrom({{IID_IUnknown, this}, {IID_IZrParserInfo, this}}, iid, object);
-    }
-    std::uint32_t AddRef() override { return refs_.increment(); }
-    std::uint32_t Release() override
-    {
-        const std::uint32_t left = refs_.decrement();
-        if (left == 0)
-            delete this;
-        return left;
     }
 
     // Reads the whole file first, so that libxml2 never resolves the path as a URI or reaches
@@ -133,9 +125,8 @@ private:
     static constexpr HRESULT STG_E_READFAULT = static_cast<HRESULT>(0x8003001Eu);
 
     CZrParserInfo() = default;
-    ~CZrParserInfo() = default;
+    ~CZrParserInfo() override = default;
 
-    RefCount refs_;
     std::array<std::wstring, 6> record_;
     bool loaded_ = false;
 };

@@ -42,20 +42,12 @@ private:
     double factor_;
 };
 
-class TestPlugin final : public IZrParserPlugin {
+class TestPlugin final : public CountedObject<IZrParserPlugin> {
 public:
     HRESULT QueryInterface(const IID& iid, void** object) override
     {
         return queryInterfaceFrom({{IID_IUnknown, this}, {IID_IDispatch, this}, {IID_IZrParserPlugin, this}}, iid,
                                   object);
-    }
-    std::uint32_t AddRef() override { return refs_.increment(); }
-    std::uint32_t Release() override
-    {
-        const std::uint32_t left = refs_.decrement();
-        if (left == 0)
-            delete this;
-        return left;
     }
     HRESULT GetTypeInfoCount(unsigned*) override { return E_NOTIMPL; }
     HRESULT GetTypeInfo(unsigned, std::uint32_t, void**) override { return E_NOTIMPL; }
@@ -98,9 +90,6 @@ public:
         *flag = 1;
         return S_OK;
     }
-
-private:
-    RefCount refs_;
 };
 
 class TestPluginFactory final : public IClassFactory {

@@ -117,6 +117,27 @@ struct InterfaceEntry {
 // asked for, with a reference added through it; E_NOINTERFACE (and null) when none matches.
 ZR_API HRESULT queryInterfaceFrom(std::initializer_list<InterfaceEntry> offered, const IID& iid, void** object);
 
+// AddRef and Release of a stand-alone object that deletes itself with its last reference.
+// `Interface` is the interface it derives from (derived itself from IUnknown).
+template <class Interface>
+class CountedObject : public Interface {
+public:
+    std::uint32_t AddRef() override { return refs_.increment(); }
+    std::uint32_t Release() override
+    {
+        const std::uint32_t left = refs_.decrement();
+        if (left == 0)
+            delete this;
+        return left;
+    }
+
+protected:
+    virtual ~CountedObject() = default;
+
+private:
+    RefCount refs_;
+};
+
 // Holds one counted reference to a component object and releases it when it goes.
 template <class T>
 class ComPtr {
