@@ -3,6 +3,7 @@
 #include "zrparser/ZrParser.h"
 
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <memory>
 #include <optional>
@@ -13,6 +14,9 @@
 #include "ZrParserDefFuncs.h"
 #include "ZrParserRegistrar.h"
 #include "ZrFileSearch.h"
+#include "ZrInterpreter.h"
+#include "ZrPlanBuilder.h"
+#include "ZrProgram.h"
 #include "zrparser/ZrComponentFactory.h"
 #include "zrparser/ZrParserInfo.h"
 
@@ -44,8 +48,37 @@ ZrVariableFactoryI* ZrParser::MemVariableFactory::spawn() const
 
 // ---- construction -------------------------------------------------------------------------
 
+namespace {
+
+std::atomic<ZrExecutionTier> defaultTier{ZrExecutionTier::MachineCode};
+std::atomic<ZrCodeGeneratorI*> installedGenerator{nullptr};
+
+} // namespace
+
+void zr::installCodeGenerator(ZrCodeGeneratorI* generator)
+{
+    installedGenerator.store(generator, std::memory_order_release);
+}
+
+ZrCodeGeneratorI* zr::codeGenerator()
+{
+    return installedGenerator.load(std::memory_order_acquire);
+}
+
+void ZrParser::setDefaultExecutionTier(ZrExecutionTier tier)
+{
+    defaultTier.store(tier, std::memory_order_relaxed);
+}
+
+ZrExecutionTier ZrParser::getDefaultExecutionTier()
+{
+    return defaultTier.load(std::memory_order_relaxed);
+}
+
 ZrParser::ZrParser()
-    : registrar_(std::make_unique<ZrParserRegistrar>()), compiler_(std::make_unique<ZrParserCompiler>(registrar_.get()))
+    : registrar_(std::make_unique<ZrParserRegistrar>()),
+      compiler_(std::make_unique<ZrParserCompiler>(registrar_.get())),
+      wantedTier_(getDefaultExecutionTier())
 {
     registrar_->setSyntax(ZrSyntax{L'.', L','});
     registrar_->setVarFactory(new MemVariableFactory());
@@ -66,6 +99,7 @@ void ZrParser::defineDefaults()
 }
 
 ZrParser::ZrParser(ZrCompilerI* compiler, ZrRegistrarI* registrar, bool linkToParent)
+    : wantedTier_(getDefaultExecutionTier())
 {
     spawnFrom(compiler, registrar, linkToParent);
 }
@@ -114,6 +148,7 @@ void ZrParser::refreshView()
         constantResult_ = endItem_[-1].value;
         nbItems_ = 0;
     }
+    preparePlan();
 }
 
 void ZrParser::resetAndRefresh()
@@ -130,8 +165,8 @@ using Runner = double (*)(ZrProgramItem*);
 template <std::size_t... I>
 double runSteps(ZrProgramItem* p, std::index_sequence<I...>)
 {
-    ((*p[I].result = p[I].item->evaluate(p[I].nbArgs, p[I].args.get())), ...);
-    return p[sizeof...(I) - 1].value;
+    ((*p[I].result = p[I].item->evaluate(p[I].nbArgs, p[I].args)), ...);
+    return *p[sizeof...(I) - 1].result;
 }
 
 template <std::size_t N>
@@ -152,15 +187,57 @@ constexpr auto runners = makeRunners(std::make_index_sequence<MAX_UNROLLED>{});
 
 } // namespace
 
+// The plain loop: one evaluate call per step, in program order. Every other tier is checked
+// against it.
+double ZrParser::runReference()
+{
+    if (nbItems_ <= MAX_UNROLLED)
+        return runners[nbItems_](firstItem_);
+    for (ZrProgramItem* p = firstItem_; p != endItem_; ++p)
+        *p->result = p->item->evaluate(p->nbArgs, p->args);
+    return *endItem_[-1].result;
+}
+
 double ZrParser::evaluate()
 {
     if (nbItems_ == 0)
         return constantResult_;
-    if (nbItems_ <= MAX_UNROLLED)
-        return runners[nbItems_](firstItem_);
-    for (ZrProgramItem* p = firstItem_; p != endItem_; ++p)
-        *p->result = p->item->evaluate(p->nbArgs, p->args.get());
-    return endItem_[-1].value;
+    switch (runningTier_) {
+    case ZrExecutionTier::MachineCode:
+        return machineEntry_();
+    case ZrExecutionTier::Interpreter:
+        return interpreter_->run();
+    case ZrExecutionTier::Reference:
+        break;
+    }
+    return runReference();
+}
+
+void ZrParser::setExecutionTier(ZrExecutionTier tier)
+{
+    wantedTier_ = tier;
+    preparePlan();
+}
+
+// Plans are derived after every change of the program, so evaluate() never builds one.
+void ZrParser::preparePlan()
+{
+    interpreter_.reset();
+    machineCode_.reset();
+    machineEntry_ = nullptr;
+    runningTier_ = wantedTier_;
+    if (nbItems_ == 0 || wantedTier_ == ZrExecutionTier::Reference)
+        return;
+    const std::vector<ZrPlanStep> plan = buildExecutionPlan(*program_);
+    const double* result = endItem_[-1].result;
+    if (ZrCodeGeneratorI* generator = zr::codeGenerator(); generator && wantedTier_ == ZrExecutionTier::MachineCode)
+        machineCode_ = generator->generate(plan, result);
+    if (machineCode_) {
+        machineEntry_ = machineCode_->entry();
+        return;
+    }
+    interpreter_ = std::make_unique<ZrInterpreter>(plan, result);
+    runningTier_ = ZrExecutionTier::Interpreter;
 }
 
 double ZrParser::evaluate(const wchar_t* expr)
@@ -177,13 +254,13 @@ void ZrParser::evaluateBatch(unsigned nbEvals, double* results)
 
 bool ZrParser::isResultFinite()
 {
-    const double v = nbItems_ == 0 ? constantResult_ : endItem_[-1].value;
+    const double v = nbItems_ == 0 ? constantResult_ : *endItem_[-1].result;
     return std::isfinite(v);
 }
 
 bool ZrParser::isResultNaN()
 {
-    const double v = nbItems_ == 0 ? constantResult_ : endItem_[-1].value;
+    const double v = nbItems_ == 0 ? constantResult_ : *endItem_[-1].result;
     return std::isnan(v);
 }
 
@@ -223,6 +300,8 @@ void ZrParser::redefineVar(ZrVariableI* var)
         resetAndRefresh();
         throw ZrParserException(e);
     }
+    // The plan may read the old object's storage.
+    preparePlan();
 }
 
 void ZrParser::defineVar(const wchar_t* name, double* address)
