@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <random>
 
+#include "ZrArithmetic.h"
 #include "engine_test_support.h"
 
 namespace {
@@ -46,7 +47,7 @@ private:
 
     std::wstring leaf()
     {
-        static const wchar_t* leaves[] = {L"x", L"y", L"z", L"x", L"y", L"0", L"1", L"2.5", L"100", L"0.1", L"k", L"NaN"};
+        static const wchar_t* leaves[] = {L"x", L"y", L"z", L"x", L"y", L"0", L"1", L"2", L"2.5", L"100", L"0.1", L"k", L"NaN"};
         return leaves[pick(std::size(leaves))];
     }
     std::wstring binaryOperator()
@@ -182,4 +183,27 @@ TEST_F(ExecutionTiers, RandomExpressionsGiveTheReferenceValuesAndCalls)
         }
     }
     EXPECT_GT(compiled, 1000) << "the maker writes mostly valid expressions";
+}
+
+// Plans compute x^2 without pow where the product is provably pow's double. Squares that lie
+// exactly half-way between doubles (odd 27-bit mantissas) are the hardest cases: pow rounds
+// about half of them the other way than x * x does.
+TEST(SquareIdentity, GivesTheLibraryPowForTiesRandomAndSpecialValues)
+{
+    volatile double two = 2.0; // keeps the compiler from rewriting pow(x, 2) itself
+    const auto expectPow = [&](double x) {
+        const double wanted = std::pow(x, two);
+        const double got = zr::kernel::squareAsPow(x);
+        ASSERT_TRUE(identical(got, wanted)) << "x = " << x;
+    };
+    for (std::uint64_t m = 94906267; m < (1ull << 27); m += 64)
+        for (int e : {-200, -60, 0, 40, 300})
+            expectPow(std::ldexp(static_cast<double>(m), e));
+    std::mt19937_64 random(11);
+    for (int i = 0; i < 2000000; ++i)
+        expectPow(std::bit_cast<double>(random()));
+    for (double x : INPUTS)
+        expectPow(x);
+    for (double x : {0x1p-480, 0x1p480, 0x1p-540, 0x1p520, 3.0, 0x1p26 + 1, -0x1p26 - 1})
+        expectPow(x);
 }

@@ -71,6 +71,17 @@ bool readsOperands(ZrPlanOp op)
     return op != ZrPlanOp::Copy && op != ZrPlanOp::LoadThrough && op != ZrPlanOp::Call;
 }
 
+// True when `slot` holds the folded constant 2: no step writes it.
+bool isConstantTwo(const double* slot, const ZrProgram& program)
+{
+    if (*slot != 2.0)
+        return false;
+    for (const ZrProgramItem& step : program.items)
+        if (step.result == slot)
+            return false;
+    return true;
+}
+
 // The plan step of one program step.
 ZrPlanStep planStep(ZrProgramItem& step, const ZrProgram& program)
 {
@@ -97,6 +108,12 @@ ZrPlanStep planStep(ZrProgramItem& step, const ZrProgram& program)
         return plan;
     }
     const auto& forms = inlineForms();
+    if (typeid(item) == typeid(ExpOp) && isConstantTwo(step.args + 1, program)) {
+        plan.op = ZrPlanOp::Unary;
+        plan.unary = &kernel::squareAsPow;
+        plan.a = step.args;
+        return plan;
+    }
     if (auto form = forms.find(std::type_index(typeid(item))); form != forms.end()) {
         plan.op = form->second.op;
         plan.unary = form->second.unary;
