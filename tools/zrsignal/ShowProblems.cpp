@@ -1,0 +1,40 @@
+// Formatting of show-file problems as "FILE:LINE: message" blocks.
+#include "ShowProblems.h"
+
+#include <ostream>
+#include <sstream>
+
+#include "ErrorReport.h"
+
+namespace zrsignal {
+
+void ShowProblems::add(std::size_t line, const std::string& message)
+{
+    std::string text = path_ + ":";
+    if (line > 0)
+        text += std::to_string(line) + ":";
+    problems_.push_back(text + " " + message + "\n");
+}
+
+void ShowProblems::add(std::size_t line, const std::string& message, const LibraryFailure& failure)
+{
+    add(line, message);
+    std::ostringstream report;
+    failure.print(report);
+    problems_.back() += report.str();
+}
+
+void ShowProblems::print(std::ostream& out) const
+{
+    for (const std::string& problem : problems_)
+        out << problem;
+}
+
+std::string ShowProblems::text() const
+{
+    std::ostringstream out;
+    print(out);
+    return out.str();
+}
+
+} // namespace zrsignal
