@@ -412,7 +412,7 @@ ShowFile parseShowText(std::string_view text, const std::string& path, ShowProbl
     } catch (const toml::parse_error& error) {
         // toml++ stops at its first syntax error; nothing after it can be checked.
         const auto& begin = error.source().begin;
-        problems.add(begin.line, std::to_string(begin.column) + ": " + std::string(error.description()));
+        problems.add(begin.line, begin.column, std::string(error.description()));
         return show;
     }
 

@@ -10,10 +10,17 @@ namespace zrsignal {
 
 void ShowProblems::add(std::size_t line, const std::string& message)
 {
-    std::string text = path_ + ":";
-    if (line > 0)
-        text += std::to_string(line) + ":";
-    problems_.push_back(text + " " + message + "\n");
+    addAt(line > 0 ? std::to_string(line) + ":" : "", message);
+}
+
+void ShowProblems::add(std::size_t line, std::size_t column, const std::string& message)
+{
+    addAt(std::to_string(line) + ":" + std::to_string(column) + ":", message);
+}
+
+void ShowProblems::addAt(const std::string& position, const std::string& message)
+{
+    problems_.push_back(path_ + ":" + position + " " + message + "\n");
 }
 
 void ShowProblems::add(std::size_t line, const std::string& message, const LibraryFailure& failure)

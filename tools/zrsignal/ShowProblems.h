@@ -19,6 +19,8 @@ public:
 
     // A problem at `line` of the file (0: the file as a whole, no line shown).
     void add(std::size_t line, const std::string& message);
+    // A problem at a line and column, as "FILE:LINE:COLUMN: message".
+    void add(std::size_t line, std::size_t column, const std::string& message);
     // A problem followed by the library's report of it, exactly as `eval` prints it: the
     // chain's entries, the text concerned and a caret under the failing character.
     void add(std::size_t line, const std::string& message, const LibraryFailure& failure);
@@ -32,6 +34,9 @@ public:
     std::string text() const;
 
 private:
+    // `position` is "LINE:", "LINE:COLUMN:" or empty.
+    void addAt(const std::string& position, const std::string& message);
+
     std::string path_;
     std::vector<std::string> problems_;
 };

@@ -149,8 +149,8 @@ void ShowRunner::apply(ReloadShow& edit)
 {
     const std::string changes = describeStructureChange(show_, edit.show);
     if (!changes.empty()) {
-        console_.message(show_.path + ": " + changes + " changed: restart zrsignal run to use them; until then the "
-                                                       "show runs on as it was (formulas included)");
+        console_.message(show_.path + ": the show's structure changed (" + changes +
+                         "): restart zrsignal run to use it; until then the show runs on as it was, formulas included");
         return;
     }
     for (std::size_t f = 0; f < show_.fixtures.size(); ++f) {

@@ -33,13 +33,16 @@ std::string ShowStatistics::summary(std::chrono::duration<double> elapsed) const
     const auto count = frames.load();
     const double seconds = elapsed.count();
     const double mean = count > 0 ? static_cast<double>(busyNanos.load()) / static_cast<double>(count) / 1e6 : 0.0;
+    const auto slow = slowFrames.load();
+    const auto failed = errors.load();
     char text[256];
     std::snprintf(text, sizeof text,
-                  "%llu frames in %.2f s (%.1f fps); frame time %.3f ms mean, %.3f ms max; %llu slow frames; %llu errors",
+                  "%llu frames in %.2f s (%.1f fps); frame time %.3f ms mean, %.3f ms max; %llu slow frame%s; %llu "
+                  "error%s",
                   static_cast<unsigned long long>(count), seconds,
                   seconds > 0 ? static_cast<double>(count) / seconds : 0.0, mean,
-                  static_cast<double>(maxBusyNanos.load()) / 1e6, static_cast<unsigned long long>(slowFrames.load()),
-                  static_cast<unsigned long long>(errors.load()));
+                  static_cast<double>(maxBusyNanos.load()) / 1e6, static_cast<unsigned long long>(slow),
+                  slow == 1 ? "" : "s", static_cast<unsigned long long>(failed), failed == 1 ? "" : "s");
     return text;
 }
 
