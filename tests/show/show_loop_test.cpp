@@ -180,6 +180,9 @@ TEST(FrameLoop, StepsOfTheExampleShowAllocateNothing)
     };
     step(0); // first evaluations may set up what the functions keep
     counting = true;
+    auto probe = std::make_unique<int>(1); // the counter must see allocations of the library too
+    ASSERT_EQ(allocations.exchange(0), 1) << "operator new is not counted";
+    EXPECT_EQ(*probe, 1);
     for (std::uint64_t frame = 1; frame < 400; ++frame)
         step(frame);
     counting = false;
