@@ -9,8 +9,9 @@
 
 namespace zrsignal {
 
-ShowReloader::ShowReloader(std::string path, EditQueue& edits, ShowConsole& console, std::chrono::milliseconds interval)
-    : path_(std::move(path)), edits_(edits), console_(console), interval_(interval), thread_([this] { run(); })
+ShowReloader::ShowReloader(std::string path, Stamp running, EditQueue& edits, ShowConsole& console,
+                           std::chrono::milliseconds interval)
+    : path_(std::move(path)), running_(running), edits_(edits), console_(console), interval_(interval), thread_([this] { run(); })
 {
 }
 
@@ -24,10 +25,10 @@ ShowReloader::~ShowReloader()
     thread_.join();
 }
 
-ShowReloader::Stamp ShowReloader::look() const
+ShowReloader::Stamp ShowReloader::look(const std::string& path)
 {
     struct stat info {};
-    if (stat(path_.c_str(), &info) != 0)
+    if (stat(path.c_str(), &info) != 0)
         return {};
     return {true, info.st_dev, info.st_ino, info.st_size,
             std::chrono::seconds(info.st_mtim.tv_sec) + std::chrono::nanoseconds(info.st_mtim.tv_nsec)};
@@ -51,11 +52,11 @@ void ShowReloader::reload()
 
 void ShowReloader::run()
 {
-    Stamp loaded = look();
+    Stamp loaded = running_;
     Stamp previous = loaded;
     std::unique_lock lock(mutex_);
     while (!wake_.wait_for(lock, interval_, [this] { return stopping_; })) {
-        const Stamp now = look();
+        const Stamp now = look(path_);
         // Read once a change has held still for one look.
         if (now.exists && now == previous && now != loaded) {
             loaded = now;

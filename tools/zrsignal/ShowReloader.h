@@ -17,16 +17,8 @@ class ShowConsole;
 
 class ShowReloader {
 public:
-    // Looks at `path` every `interval`. A change of its modification time, size or identity
-    // (editors that save by renaming make a new file) is read once the next look sees the
-    // same, so a half-written file is rarely read. `edits` and `console` must outlive this.
-    ShowReloader(std::string path, EditQueue& edits, ShowConsole& console,
-                 std::chrono::milliseconds interval = std::chrono::milliseconds(200));
-    ~ShowReloader();
-    ShowReloader(const ShowReloader&) = delete;
-    ShowReloader& operator=(const ShowReloader&) = delete;
-
-private:
+    // What identifies one version of the file on disk: a change of its modification time, size
+    // or identity (editors that save by renaming make a new file) is a new version.
     struct Stamp {
         bool exists = false;
         dev_t device = 0;
@@ -37,11 +29,25 @@ private:
         bool operator==(const Stamp&) const = default;
     };
 
-    Stamp look() const;
+    // The stamp of the file at `path` now.
+    static Stamp look(const std::string& path);
+
+    // Looks at `path` every `interval`. A version other than `running` (the stamp taken before
+    // the running show was read, so that no change made while it compiled is missed) is read
+    // once the next look sees the same, so a half-written file is rarely read. `edits` and
+    // `console` must outlive this object.
+    ShowReloader(std::string path, Stamp running, EditQueue& edits, ShowConsole& console,
+                 std::chrono::milliseconds interval = std::chrono::milliseconds(200));
+    ~ShowReloader();
+    ShowReloader(const ShowReloader&) = delete;
+    ShowReloader& operator=(const ShowReloader&) = delete;
+
+private:
     void reload();
     void run();
 
     std::string path_;
+    Stamp running_;
     EditQueue& edits_;
     ShowConsole& console_;
     std::chrono::milliseconds interval_;

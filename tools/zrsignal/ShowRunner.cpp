@@ -36,6 +36,7 @@ std::string refusal(const std::string& what, const LibraryFailure& failure)
 ShowRunner::ShowRunner(const ShowRunOptions& options, ShowConsole& console)
     : options_(options), console_(console)
 {
+    const ShowReloader::Stamp stamp = ShowReloader::look(options_.showPath);
     ShowProblems problems(options_.showPath);
     show_ = readShowFile(options_.showPath, problems);
     patch_ = std::make_unique<ShowPatch>(show_, problems);
@@ -54,7 +55,7 @@ ShowRunner::ShowRunner(const ShowRunOptions& options, ShowConsole& console)
         openOutputs();
     if (options_.oscPort)
         osc_ = std::make_unique<OscInput>(*options_.oscPort, OscCommands(show_, *patch_, *host_), edits_, console_);
-    reloader_ = std::make_unique<ShowReloader>(options_.showPath, edits_, console_);
+    reloader_ = std::make_unique<ShowReloader>(options_.showPath, stamp, edits_, console_);
 }
 
 ShowRunner::~ShowRunner() = default;
