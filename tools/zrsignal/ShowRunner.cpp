@@ -49,12 +49,12 @@ ShowRunner::ShowRunner(const ShowRunOptions& options, ShowConsole& console)
 
     universes_.assign(patch_->universes().size(), DmxSlots{});
     applying_.reserve(16);
+    if (options_.oscPort)
+        osc_ = std::make_unique<OscInput>(*options_.oscPort, OscCommands(show_, *patch_, *host_), edits_, console_);
     if (options_.printCsv)
         csv_ = std::make_unique<SlotCsvWriter>(stdout);
     else
         openOutputs();
-    if (options_.oscPort)
-        osc_ = std::make_unique<OscInput>(*options_.oscPort, OscCommands(show_, *patch_, *host_), edits_, console_);
     reloader_ = std::make_unique<ShowReloader>(options_.showPath, stamp, edits_, console_);
 }
 

@@ -47,8 +47,8 @@ struct ShowRunOptions {
 
 class ShowRunner {
 public:
-    // Reads and checks the show, compiles every formula, then opens the outputs (or the CSV
-    // rows), the OSC port and the file watcher, in that order: a show that cannot run stops
+    // Reads and checks the show, compiles every formula, then opens the OSC port, the outputs
+    // (or the CSV rows) and the file watcher, in that order: a show that cannot run stops
     // before anything is sent. Throws ShowRefused (every problem of the file), InputError or
     // LibraryFailure. `console` must outlive the runner.
     ShowRunner(const ShowRunOptions& options, ShowConsole& console);
