@@ -2,8 +2,11 @@
 # Installs the Debian packages the build needs that a fresh machine may lack.
 # As root it installs them; otherwise it prints the one command to run.
 set -euo pipefail
+# The show runner reads TOML with toml++, takes OSC with liblo and sends to olad with libola; its
+# end-to-end tests run olad (ola) in network namespaces set up with ip (iproute2) and unshare
+# (util-linux).
 packages=(cmake g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libmuparser-dev libcli11-dev
-          libsndfile1-dev libxml2-dev locales)
+          libsndfile1-dev libxml2-dev locales libtomlplusplus-dev liblo-dev libola-dev ola iproute2 util-linux)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,13 +1,10 @@
 // CSV reading with error positions: plain comma-separated cells, no quoting of data cells.
 #include "CsvTable.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string_view>
 #include <utility>
 
+#include "FileText.h"
 #include "InputError.h"
 #include "NumberText.h"
 
@@ -80,16 +77,6 @@ private:
 [[noreturn]] void fail(const std::string& path, std::size_t line, std::size_t column, const std::string& message)
 {
     throw InputError(path + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " + message);
-}
-
-std::string readWholeFile(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        throw InputError(path + ": cannot open: " + std::strerror(errno));
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
 }
 
 std::string_view unquote(std::string_view name)

@@ -96,18 +96,22 @@ std::unique_ptr<ZrParser> makeHostParser(const DefinitionOptions& options, HostV
     }
     for (const NamedNumber& constant : options.consts)
         define(constant.text, [&] { parser->defineConst(zr::fromUtf8(constant.name).c_str(), constant.value); });
-    for (const MacroText& macro : options.macros) {
-        // A prototype failure points into the prototype, a body failure into the body.
-        try {
-            parser->defineMacro(zr::fromUtf8(macro.prototype).c_str(), zr::fromUtf8(macro.body).c_str(), L"");
-        } catch (const ZrParserException& e) {
-            bool inPrototype = false;
-            for (unsigned i = 0; i < e.getNbExceptions(); ++i)
-                inPrototype = inPrototype || e.getEntry(i).data.id == L"ZRDEFEXCEP_MacroProtoSyntax";
-            throw LibraryFailure(e, zr::fromUtf8(macro.text), inPrototype ? 0 : zr::fromUtf8(macro.prototype).size() + 1);
-        }
-    }
+    for (const MacroText& macro : options.macros)
+        defineMacro(*parser, macro);
     return parser;
+}
+
+void defineMacro(ZrParser& parser, const MacroText& macro)
+{
+    // A prototype failure points into the prototype, a body failure into the body.
+    try {
+        parser.defineMacro(zr::fromUtf8(macro.prototype).c_str(), zr::fromUtf8(macro.body).c_str(), L"");
+    } catch (const ZrParserException& e) {
+        bool inPrototype = false;
+        for (unsigned i = 0; i < e.getNbExceptions(); ++i)
+            inPrototype = inPrototype || e.getEntry(i).data.id == L"ZRDEFEXCEP_MacroProtoSyntax";
+        throw LibraryFailure(e, zr::fromUtf8(macro.text), inPrototype ? 0 : zr::fromUtf8(macro.prototype).size() + 1);
+    }
 }
 
 void compileExpression(ZrParser& parser, const std::string& expression)

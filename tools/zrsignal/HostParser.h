@@ -35,6 +35,10 @@ private:
 // Throws LibraryFailure naming the definition that failed.
 std::unique_ptr<ZrParser> makeHostParser(const DefinitionOptions& options, HostVariables& variables);
 
+// Defines a macro; its text is PROTOTYPE=BODY. Throws LibraryFailure with the caret in the
+// prototype or in the body, wherever the failure lies.
+void defineMacro(ZrParser& parser, const MacroText& macro);
+
 // Compiles `expression` into `parser`. Throws LibraryFailure.
 void compileExpression(ZrParser& parser, const std::string& expression);
 

@@ -7,6 +7,7 @@
 #include "Commands.h"
 #include "ErrorReport.h"
 #include "InputError.h"
+#include "RunCommand.h"
 
 using namespace zrsignal;
 
@@ -54,6 +55,10 @@ int main(int argc, char** argv)
     plot->add_option("--title", plotTitle, "Chart title (default: the expressions)");
     plot->add_option("EXPR", plotExpression, "The formula");
 
+    ShowRunOptions runOptions;
+    CLI::App* run = app.add_subcommand("run", "Run a show file: fixtures' formulas sent as DMX over sACN, Art-Net or olad");
+    addShowRunOptions(*run, runOptions);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -65,6 +70,8 @@ int main(int argc, char** argv)
             return runEval(evalOptions, evalExpression);
         if (*check)
             return runCheck(checkOptions, checkExpression);
+        if (*run)
+            return runShow(runOptions);
         if (*list) {
             listCatalogue(std::cout, listJson, listAll);
             return 0;

@@ -1,0 +1,251 @@
+// The parts of the frame loop without a network: pacing, the hand-over to senders, formulas
+// per fixture and their live replacement, OSC commands, reload checks, and no allocation.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <thread>
+
+#include "FixtureFormulas.h"
+#include "FrameHandoff.h"
+#include "FramePacer.h"
+#include "OscCommands.h"
+#include "ShowHost.h"
+#include "ShowPatch.h"
+#include "ShowProblems.h"
+#include "show_test_support.h"
+
+// Every allocation of the process is counted while `counting` is set.
+namespace {
+std::atomic<bool> counting{false};
+std::atomic<long> allocations{0};
+
+void* allocate(std::size_t size)
+{
+    if (counting.load(std::memory_order_relaxed))
+        allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* memory = std::malloc(size == 0 ? 1 : size))
+        return memory;
+    throw std::bad_alloc();
+}
+} // namespace
+
+void* operator new(std::size_t size) { return allocate(size); }
+void* operator new[](std::size_t size) { return allocate(size); }
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete[](void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
+
+using namespace zrsignal;
+using namespace std::chrono_literals;
+
+namespace {
+
+// A show read from text, with its patch, host parser and compiled formulas.
+struct LoadedShow {
+    ShowProblems problems{"show.toml"};
+    ShowFile show;
+    std::unique_ptr<ShowPatch> patch;
+    std::unique_ptr<ShowHost> host;
+    std::unique_ptr<FixtureFormulas> formulas;
+    std::vector<DmxSlots> universes;
+
+    explicit LoadedShow(const std::string& text)
+    {
+        show = parseShowText(text, "show.toml", problems);
+        patch = std::make_unique<ShowPatch>(show, problems);
+        host = std::make_unique<ShowHost>(show, ShowInputFiles{}, problems);
+        formulas = std::make_unique<FixtureFormulas>(show, *patch, host->parser(), problems);
+        universes.assign(patch->universes().size(), DmxSlots{});
+        EXPECT_TRUE(problems.empty()) << problems.text();
+    }
+};
+
+const std::string COUNTERS = R"toml(
+[variables]
+level = 10
+[[output]]
+universe = 7
+protocol = "artnet"
+address = "10.77.0.1"
+[[fixture]]
+name = "bar"
+universe = 7
+address = 3
+count = 3
+footprint = 4
+channels = [ { name = "step", formula = "counter(0, 100, 1) + index * 10" },
+             { name = "wide", formula = "level", width = 16, slot = 3 } ]
+)toml";
+
+TEST(FixtureFormulas, EachFixtureOfAGroupHasItsOwnStateAndIndex)
+{
+    LoadedShow loaded(COUNTERS);
+    for (int frame = 0; frame < 5; ++frame)
+        loaded.formulas->evaluate(loaded.universes);
+    const DmxSlots& slots = loaded.universes[0];
+    // counter at 5 steps + 10 × index percent; "wide" at slot 3 of each fixture, 10% in 16 bits.
+    for (unsigned index = 0; index < 3; ++index) {
+        const unsigned first = 2 + index * 4;
+        EXPECT_EQ(slots[first], showtest::level8(5 + index * 10)) << "fixture " << index;
+        EXPECT_EQ(slots[first + 2] * 256 + slots[first + 3], 6554) << "fixture " << index;
+    }
+    EXPECT_EQ(slots[1], 0) << "an unpatched slot";
+}
+
+TEST(FixtureFormulas, ReplacementStartsFreshOthersKeepTheirState)
+{
+    LoadedShow loaded(COUNTERS);
+    for (int frame = 0; frame < 5; ++frame)
+        loaded.formulas->evaluate(loaded.universes);
+    const auto steps = loaded.formulas->positionsOf(0, 0);
+    ASSERT_EQ(steps.size(), 3u);
+    EXPECT_FALSE(loaded.formulas->replace({steps[1]}, "counter(0, 100, 1)"));
+    loaded.formulas->evaluate(loaded.universes);
+    EXPECT_EQ(loaded.universes[0][2], showtest::level8(6)) << "fixture 0 counts on";
+    EXPECT_EQ(loaded.universes[0][6], showtest::level8(1)) << "fixture 1 starts again";
+
+    const auto refused = loaded.formulas->replace(steps, "1 +");
+    ASSERT_TRUE(refused);
+    loaded.formulas->evaluate(loaded.universes);
+    EXPECT_EQ(loaded.universes[0][2], showtest::level8(7)) << "a refused formula leaves the old running";
+}
+
+TEST(FramePacer, SlowFrameIsCountedAndNotMadeUpByABurst)
+{
+    using Clock = FramePacer::Clock;
+    const Clock::time_point start{};
+    Clock::time_point now = start;
+    std::vector<long> wakeTimes; // ms after start at which each frame began
+    PacerTime time{[&] { return now; }, [&](Clock::time_point until) { now = std::max(now, until); }};
+    FrameClock clock(ClockMode::Real, 10.0);
+    FramePacer pacer(ClockMode::Real, 10.0, clock, time);
+    std::vector<bool> slow;
+    for (std::uint64_t frame = 0; frame < 7; ++frame) {
+        pacer.beginFrame(frame);
+        wakeTimes.push_back(std::chrono::duration_cast<std::chrono::milliseconds>(now - start).count());
+        now += frame == 2 ? 250ms : 10ms; // frame 2 overruns into frame 4's time
+        slow.push_back(pacer.endFrame(frame));
+    }
+    EXPECT_EQ(wakeTimes, (std::vector<long>{0, 100, 200, 450, 550, 650, 750}));
+    EXPECT_EQ(slow, (std::vector<bool>{false, false, true, false, false, false, false}));
+}
+
+TEST(FrameHandoff, SenderGetsTheNewestWholeFrameAndTheLastOneAfterStop)
+{
+    FrameHandoff handoff(2);
+    std::atomic<bool> torn{false};
+    std::vector<std::uint64_t> seen;
+    std::thread sender([&] {
+        while (const DmxFrame* frame = handoff.takeNewest()) {
+            seen.push_back(frame->number);
+            for (const DmxSlots& slots : frame->universes) {
+                for (std::uint8_t value : slots)
+                    torn = torn || value != static_cast<std::uint8_t>(frame->number);
+            }
+        }
+    });
+    constexpr std::uint64_t FRAMES = 20000;
+    for (std::uint64_t number = 1; number <= FRAMES; ++number) {
+        DmxFrame& frame = handoff.writable();
+        frame.number = number;
+        for (DmxSlots& slots : frame.universes)
+            slots.fill(static_cast<std::uint8_t>(number));
+        handoff.publish();
+    }
+    handoff.stop();
+    sender.join();
+    EXPECT_FALSE(torn) << "a frame was read while being written";
+    ASSERT_FALSE(seen.empty());
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()) && std::adjacent_find(seen.begin(), seen.end()) == seen.end());
+    EXPECT_EQ(seen.back(), FRAMES) << "the last frame must reach the sender";
+}
+
+TEST(FrameLoop, StepsOfTheExampleShowAllocateNothing)
+{
+    LoadedShow loaded(showtest::readFile(ZR_EXAMPLE_SHOW));
+    FrameHandoff handoff(loaded.universes.size());
+    double* level = loaded.host->showVariable("level");
+    ASSERT_NE(level, nullptr);
+    auto step = [&](std::uint64_t frame) {
+        *level = frame % 20 < 3 ? 90 : 5; // a kick every 20 frames
+        loaded.formulas->evaluate(loaded.universes);
+        DmxFrame& out = handoff.writable();
+        out.number = frame;
+        std::copy(loaded.universes.begin(), loaded.universes.end(), out.universes.begin());
+        handoff.publish();
+        ASSERT_NE(handoff.takeNewest(), nullptr);
+    };
+    step(0); // first evaluations may set up what the functions keep
+    counting = true;
+    auto probe = std::make_unique<int>(1); // the counter must see allocations of the library too
+    ASSERT_EQ(allocations.exchange(0), 1) << "operator new is not counted";
+    EXPECT_EQ(*probe, 1);
+    for (std::uint64_t frame = 1; frame < 400; ++frame)
+        step(frame);
+    counting = false;
+    EXPECT_EQ(allocations.load(), 0);
+}
+
+TEST(OscCommands, AddressesAndArgumentsAreCheckedAgainstTheShow)
+{
+    LoadedShow loaded(COUNTERS);
+    const OscCommands commands(loaded.show, *loaded.patch, *loaded.host);
+    const OscSender from{"10.77.0.2", "9000"};
+    struct Case {
+        OscMessage message;
+        const char* refusal; // nullptr: accepted
+    };
+    const Case cases[] = {
+        {{"/zr/var/level", 'f', 42.0, ""}, nullptr},
+        {{"/zr/var/level", 'i', 7.0, ""}, nullptr},
+        {{"/zr/var/level", 's', 0.0, "x"}, "takes one number"},
+        {{"/zr/var/nothing", 'f', 1.0, ""}, "no variable 'nothing'"},
+        {{"/zr/formula/bar/2/wide", 's', 0.0, "50"}, nullptr},
+        {{"/zr/formula/bar/3/wide", 's', 0.0, "50"}, "no fixture 'bar' number 3"},
+        {{"/zr/formula/bar/x/wide", 's', 0.0, "50"}, "INDEX must be a number"},
+        {{"/zr/formula/bar/1/tilt", 's', 0.0, "50"}, "with a channel 'tilt'"},
+        {{"/zr/formula/bar/1", 's', 0.0, "50"}, "/zr/formula/FIXTURE/INDEX/CHANNEL"},
+        {{"/zr/formula/bar/1/wide", 'f', 5.0, ""}, "takes one string"},
+        {{"/zr/other", 'f', 1.0, ""}, "unknown address"},
+    };
+    for (const Case& c : cases) {
+        const auto result = commands.interpret(c.message, from);
+        if (!c.refusal) {
+            EXPECT_TRUE(std::holds_alternative<ShowEdit>(result)) << c.message.path;
+        } else {
+            ASSERT_TRUE(std::holds_alternative<std::string>(result)) << c.message.path;
+            EXPECT_NE(std::get<std::string>(result).find(c.refusal), std::string::npos) << std::get<std::string>(result);
+        }
+    }
+    // The formula edit names the patched position of fixture 2's "wide" and where to answer.
+    const auto result = commands.interpret({"/zr/formula/bar/2/wide", 's', 0.0, "50"}, from);
+    const auto& replace = std::get<ReplaceFormula>(std::get<ShowEdit>(result));
+    const PatchedChannel& placed = loaded.patch->channels()[replace.position];
+    EXPECT_EQ(placed.slot, 2u + 2 * 4 + 2);
+    EXPECT_EQ(replace.replyTo->port, "9000");
+    // A variable edit points at the variable the formulas read.
+    const auto variable = commands.interpret({"/zr/var/level", 'f', 42.0, ""}, from);
+    EXPECT_EQ(std::get<SetVariable>(std::get<ShowEdit>(variable)).value, loaded.host->showVariable("level"));
+}
+
+TEST(ShowReload, OnlyFormulaEditsAreLiveChanges)
+{
+    ShowProblems problems("show.toml");
+    const ShowFile running = parseShowText(COUNTERS, "show.toml", problems);
+    auto edited = [&](const std::string& from, const std::string& to) {
+        std::string text = COUNTERS;
+        text.replace(text.find(from), from.size(), to);
+        return describeStructureChange(running, parseShowText(text, "show.toml", problems));
+    };
+    EXPECT_EQ(edited("index * 10", "index * 20"), "");
+    EXPECT_EQ(edited("address = 3", "address = 4"), "fixture 'bar'");
+    EXPECT_EQ(edited("width = 16", "width = 8"), "fixture 'bar'");
+    EXPECT_EQ(edited("\"10.77.0.1\"", "\"10.77.0.2\""), "the outputs");
+    EXPECT_EQ(edited("level = 10", "level = 10\nother = 1"), "[variables]");
+    EXPECT_TRUE(problems.empty()) << problems.text();
+}
+
+} // namespace

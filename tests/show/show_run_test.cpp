@@ -1,0 +1,187 @@
+// Runs `zrsignal run --print csv` on show files: the slot rows it prints, and the show files it
+// refuses with every problem listed and nothing printed. No network is used.
+#include <gtest/gtest.h>
+
+#include "show_test_support.h"
+
+using namespace showtest;
+
+namespace {
+
+RunResult runShow(const std::string& showText, std::vector<std::string> options,
+                  const std::string& directory = scratchDirectory())
+{
+    writeFile(directory + "/show.toml", showText);
+    std::vector<std::string> command{ZRSIGNAL_PROGRAM, "run", directory + "/show.toml", "--print", "csv",
+                                     "--clock", "sim"};
+    command.insert(command.end(), options.begin(), options.end());
+    return run(command, directory);
+}
+
+const std::string TWO_UNIVERSES = R"toml(
+fps = 40
+[[output]]
+universe = 9
+protocol = "sacn"
+address = "10.77.0.1"
+[[output]]
+universe = 5
+protocol = "artnet"
+address = "10.77.0.1"
+[[output]]
+universe = 2
+protocol = "ola"
+[[fixture]]
+name = "dim"
+universe = 5
+address = 10
+count = 2
+channels = [ { name = "level", formula = "index * 50 + 25 + count" } ]
+[[fixture]]
+name = "pan"
+universe = 2
+address = 511
+channels = [ { name = "pan", formula = "50", width = 16 } ]
+[[fixture]]
+name = "hold"
+universe = 2
+address = 1
+channels = [ { name = "v", formula = "if(counter(0, 10, 1) < 3, counter(0, 10, 1) * 10, NaN)" } ]
+)toml";
+
+TEST(ShowRun, CsvRowsPerFrameAndUniverse)
+{
+    const RunResult result = runShow(TWO_UNIVERSES, {"--frames", "4"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(result.out.starts_with("frame,universe,slot1,slot2,"));
+    EXPECT_NE(result.out.find(",slot512\n"), std::string::npos);
+    const auto rows = csvRows(result.out);
+    ASSERT_EQ(rows.size(), 12u);
+    const int held[] = {level8(10), level8(20), level8(20), level8(20)}; // NaN from frame 2 on
+    for (int frame = 0; frame < 4; ++frame) {
+        for (int u = 0; u < 3; ++u) {
+            const auto& row = rows[frame * 3 + u];
+            ASSERT_EQ(row.size(), 514u);
+            EXPECT_EQ(row[0], frame);
+            EXPECT_EQ(row[1], std::vector<int>({2, 5, 9})[u]) << "universes in ascending order";
+        }
+        std::vector<int> two(514, 0), five(514, 0), nine(514, 0);
+        two[0] = five[0] = nine[0] = frame;
+        two[1] = 2, five[1] = 5, nine[1] = 9;
+        two[2 + 0] = held[frame];
+        two[2 + 510] = 0x80, two[2 + 511] = 0x00; // coarse at 511, fine at 512
+        five[2 + 9] = level8(27), five[2 + 10] = level8(77);
+        EXPECT_EQ(rows[frame * 3], two) << "frame " << frame;
+        EXPECT_EQ(rows[frame * 3 + 1], five) << "frame " << frame;
+        EXPECT_EQ(rows[frame * 3 + 2], nine) << "frame " << frame;
+    }
+    EXPECT_NE(result.err.find("4 frames"), std::string::npos) << result.err;
+}
+
+TEST(ShowRun, InputFileFeedsAShowVariable)
+{
+    const std::string directory = scratchDirectory();
+    writeFile(directory + "/levels.csv", "level\n10\n\n90\n");
+    const RunResult result = runShow(R"toml(
+[variables]
+level = 50
+[[output]]
+universe = 1
+protocol = "sacn"
+address = "10.77.0.1"
+[[fixture]]
+name = "a"
+universe = 1
+address = 1
+channels = [ { name = "v", formula = "level" } ]
+)toml",
+                                     {"--frames", "3", "--input", directory + "/levels.csv"}, directory);
+    ASSERT_EQ(result.status, 0) << result.err;
+    const auto rows = csvRows(result.out);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0][2], level8(10));
+    EXPECT_EQ(rows[1][2], level8(90));
+    EXPECT_EQ(rows[2][2], level8(90)) << "after the last row its values stay";
+}
+
+// A valid show with one line replaced.
+std::string showWith(const std::string& from, const std::string& to)
+{
+    std::string text = R"toml(fps = 40
+[macros]
+"twice(x)" = "x * 2"
+[[output]]
+universe = 1
+protocol = "sacn"
+address = "10.77.0.1"
+[[fixture]]
+name = "pars"
+universe = 1
+address = 1
+count = 4
+channels = [
+  { name = "dimmer", formula = "twice(25)" },
+  { name = "pan", formula = "50", width = 16 },
+]
+)toml";
+    const auto at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return text.replace(at, from.size(), to);
+}
+
+TEST(ShowRun, RefusedShowsNameFileLineAndProblemAndPrintNothing)
+{
+    struct Case {
+        std::string show;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {showWith("address = 1\n", "address = 502\n"),
+         "show.toml:15: fixture 'pars' #3 channel 'pan' needs slot 513 of universe 1, beyond the last slot, 512"},
+        {showWith("", "") + "[[fixture]]\nname = \"head\"\nuniverse = 1\naddress = 12\n"
+                            "channels = [ { name = \"tilt\", formula = \"1\" } ]\n",
+         "show.toml:21: slot 12 of universe 1 has two channels: fixture 'pars' #3 channel 'pan' and fixture 'head' "
+         "channel 'tilt'"},
+        {showWith("\"sacn\"", "\"dmx\""), "show.toml:6: output for universe 1: unknown protocol 'dmx'"},
+        {showWith("formula = \"50\"", "formula = \"50 + foo(1)\""),
+         "show.toml:15: fixture 'pars' channel 'pan': the formula is refused\n"
+         "ZRPARSINGEXCEP_UndefinedFunc: Undefined function: 'foo'\n50 + foo(1)\n     ^\n"},
+        {showWith("\"x * 2\"", "\"x * \""), "show.toml:3: macro 'twice(x)' is refused\n"},
+        {showWith("count = 4", "count = \"4\""), "show.toml:12: fixture 'pars': 'count' must be an integer, not a string"},
+        {showWith("width = 16", "width = 12"), "show.toml:15: fixture 'pars' channel 'pan': 'width' must be 8 or 16"},
+        {showWith("address = 1\n", "adress = 1\n"), "show.toml:11: fixture 'pars': unknown key 'adress'"},
+        {showWith("universe = 1\naddress", "universe = 2\naddress"), "fixture 'pars': no [[output]] sends universe 2"},
+        {showWith("[[fixture]]", "[[fixture]\n"), "show.toml:8:11: "},
+    };
+    for (const Case& c : cases) {
+        const RunResult result = runShow(c.show, {"--frames", "2"});
+        EXPECT_EQ(result.status, 1) << c.expected;
+        EXPECT_EQ(result.out, "") << c.expected;
+        EXPECT_NE(result.err.find(c.expected), std::string::npos) << "expected: " << c.expected << "\ngot:\n" << result.err;
+        EXPECT_NE(result.err.find("nothing was sent"), std::string::npos) << result.err;
+    }
+}
+
+TEST(ShowRun, EveryProblemOfAFileIsListed)
+{
+    std::string show = showWith("\"sacn\"", "\"dmx\"");
+    show.replace(show.find("twice(25)"), 9, "twice(");
+    show.replace(show.find("width = 16"), 10, "width = 4");
+    const RunResult result = runShow(show + "[[fixture]]\nname = \"pars\"\nuniverse = 1\naddress = 100\n"
+                                            "channels = [ { name = \"x\", formula = \"1\" } ]\n",
+                                     {});
+    EXPECT_EQ(result.status, 1);
+    for (const char* expected : {"show.toml:6: output for universe 1: unknown protocol", "show.toml:14: fixture 'pars' "
+                                 "channel 'dimmer': the formula is refused", "show.toml:15: fixture 'pars' channel 'pan': "
+                                 "'width' is 4", "show.toml:17: a second fixture named 'pars'", "refused with 4 problems"})
+        EXPECT_NE(result.err.find(expected), std::string::npos) << expected << " in\n" << result.err;
+}
+
+TEST(ShowRun, MissingShowFile)
+{
+    const RunResult result = run({ZRSIGNAL_PROGRAM, "run", "/nonexistent/show.toml", "--print", "csv"}, scratchDirectory());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("/nonexistent/show.toml: cannot open"), std::string::npos) << result.err;
+}
+
+} // namespace

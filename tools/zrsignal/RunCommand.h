@@ -1,0 +1,21 @@
+// The run subcommand of zrsignal: its options, and running a show until its frames are done
+// or it is interrupted.
+#pragma once
+
+#include "ShowRunner.h"
+
+namespace CLI {
+class App;
+}
+
+namespace zrsignal {
+
+// Registers the options of `run` on `command`; `options` must outlive the parse.
+void addShowRunOptions(CLI::App& command, ShowRunOptions& options);
+
+// Runs the show and writes the summary to stderr. Returns the exit status: 0 when the show
+// ran (errors while running are counted, not fatal), 1 when the show file is refused, with
+// every problem on stderr. Throws InputError (1) and LibraryFailure (2) like the other commands.
+int runShow(const ShowRunOptions& options);
+
+} // namespace zrsignal

@@ -1,0 +1,32 @@
+// Everything a running show writes to stderr, from any of its threads: messages on lines of
+// their own and, on a terminal, one status line that stays below them.
+#pragma once
+
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+namespace zrsignal {
+
+class ShowConsole {
+public:
+    // Writes to `stream`; a status line is shown only when it is a terminal.
+    explicit ShowConsole(std::FILE* stream);
+
+    bool isTerminal() const { return terminal_; }
+
+    // Writes `text` (one or more lines) above the status line, which is drawn again under it.
+    void message(const std::string& text);
+    // Replaces the status line; nothing when the stream is not a terminal.
+    void status(const std::string& line);
+    // Removes the status line, for the summary that ends a run.
+    void clearStatus();
+
+private:
+    std::mutex mutex_;
+    std::FILE* stream_;
+    bool terminal_;
+    std::string statusShown_;
+};
+
+} // namespace zrsignal

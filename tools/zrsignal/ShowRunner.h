@@ -1,0 +1,91 @@
+// A running show: the frame loop that evaluates every fixture's formulas, turns them into DMX
+// slots and hands them to the outputs, and applies live edits between two frames.
+//
+// Threads: the frame loop runs on the caller's thread. It never waits on the network and
+// allocates nothing in a frame without edits: each sender thread gets the newest frame through
+// a lock-free triple buffer (SenderThread) and does the sending; OSC messages arrive on the OSC
+// thread and file changes on the watcher thread, which check them and queue edits (EditQueue);
+// the loop looks at that queue with one atomic load per frame and, when edits wait, compiles
+// and swaps them in before the frame. Compiling allocates, so a frame that takes an edit may be
+// slow; it is then counted like any other slow frame.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "DmxLevels.h"
+#include "FrameClock.h"
+#include "ShowEdits.h"
+#include "ShowFile.h"
+#include "ShowHost.h"
+#include "ShowStatistics.h"
+
+namespace zrsignal {
+
+class FixtureFormulas;
+class OscInput;
+class SenderThread;
+class ShowConsole;
+class ShowPatch;
+class ShowReloader;
+class SlotCsvWriter;
+
+struct ShowRunOptions {
+    std::string showPath;
+    std::optional<std::uint64_t> frames; // none: until interrupted
+    ClockMode clock = ClockMode::Real;
+    bool printCsv = false;                // rows on stdout instead of the outputs
+    ShowInputFiles inputs;
+    std::optional<std::uint16_t> oscPort;
+    std::optional<unsigned> seed;
+};
+
+class ShowRunner {
+public:
+    // Reads and checks the show, compiles every formula, then opens the OSC port, the outputs
+    // (or the CSV rows) and the file watcher, in that order: a show that cannot run stops
+    // before anything is sent. Throws ShowRefused (every problem of the file), InputError or
+    // LibraryFailure. `console` must outlive the runner.
+    ShowRunner(const ShowRunOptions& options, ShowConsole& console);
+    ~ShowRunner();
+    ShowRunner(const ShowRunner&) = delete;
+    ShowRunner& operator=(const ShowRunner&) = delete;
+
+    // Runs frames until the frame count is reached or `interrupted` becomes true. Throws
+    // InputError when the CSV rows cannot be written.
+    void run(const std::atomic<bool>& interrupted);
+
+    ShowStatistics& statistics() { return statistics_; }
+    std::chrono::duration<double> elapsed() const { return elapsed_; }
+
+private:
+    void applyEdits();
+    void apply(SetVariable& edit);
+    void apply(ReplaceFormula& edit);
+    void apply(ReloadShow& edit);
+    void deliver(std::uint64_t frame);
+    void openOutputs();
+
+    ShowRunOptions options_;
+    ShowConsole& console_;
+    ShowFile show_; // as running: formula texts follow the reloads that were applied
+    std::unique_ptr<ShowPatch> patch_;
+    std::unique_ptr<ShowHost> host_;
+    std::unique_ptr<FixtureFormulas> formulas_;
+    std::vector<DmxSlots> universes_; // the slot values, kept from frame to frame
+    ShowStatistics statistics_;
+    std::unique_ptr<SlotCsvWriter> csv_;
+    std::vector<std::unique_ptr<SenderThread>> senders_;
+    EditQueue edits_;
+    std::vector<ShowEdit> applying_;
+    std::unique_ptr<OscInput> osc_;
+    std::unique_ptr<ShowReloader> reloader_;
+    std::chrono::duration<double> elapsed_{0};
+};
+
+} // namespace zrsignal
