@@ -44,6 +44,20 @@ void ZrParserCompiler::compile(const wchar_t* expr)
     expression_ = expr ? expr : L"";
     parse(expression_.c_str());
     finishProgram();
+    releaseParseBuffers();
+}
+
+// A compiled program keeps nothing of its text but the text itself: thousands of formulas live
+// side by side in a show.
+void ZrParserCompiler::releaseParseBuffers()
+{
+    std::wstring().swap(workText_);
+    std::vector<unsigned>().swap(positionMap_);
+    std::wstring().swap(curToken_);
+    std::wstring().swap(prevToken_);
+    std::vector<PendingEntry>().swap(opStack_);
+    std::vector<BracketLevel>().swap(levelStack_);
+    std::vector<ZrParserItemI*>().swap(pendingHeads_);
 }
 
 bool ZrParserCompiler::isConstant()
