@@ -55,17 +55,22 @@ public:
         countUses();
     }
 
+    // The entry's argument, the result's address, is the base of the program's values: in rdi,
+    // or in rbx (saved for the caller) when the code calls out.
     void emitFunction()
     {
         hundred_ = a_.newLabel();
         zero_ = a_.newLabel();
         signBit_ = a_.newLabel();
-        a_.push(x86::rbx); // also aligns the stack for calls
-        a_.mov(x86::rbx, imm(base_));
+        if (callsOut_) {
+            a_.push(x86::rbx); // also aligns the stack for calls
+            a_.mov(x86::rbx, x86::rdi);
+        }
         for (const ZrPlanStep& step : steps_)
             emitStep(step);
         a_.movsd(x86::xmm0, x86::xmm(resultRegister_));
-        a_.pop(x86::rbx);
+        if (callsOut_)
+            a_.pop(x86::rbx);
         a_.ret();
         // Constants, 16 bytes each for the packed logical instructions.
         a_.align(AlignMode::kData, 16);
@@ -91,8 +96,10 @@ private:
         std::unordered_set<const double*> produced;
         for (const ZrPlanStep& step : steps_) {
             calls = calls || step.op == ZrPlanOp::Call;
+            callsOut_ = callsOut_ || step.op == ZrPlanOp::Call || step.op == ZrPlanOp::Unary || step.op == ZrPlanOp::Binary;
             produced.insert(step.dst);
         }
+        baseRegister_ = callsOut_ ? x86::rbx : x86::rdi;
         for (const ZrPlanStep& step : steps_) {
             if (readsOperands(step.op)) {
                 ++uses_[step.a].inlineReaders;
@@ -163,7 +170,7 @@ private:
     {
         const std::intptr_t offset = reinterpret_cast<std::intptr_t>(address) - base_;
         if (offset >= INT32_MIN && offset <= INT32_MAX)
-            return x86::qword_ptr(x86::rbx, static_cast<std::int32_t>(offset));
+            return x86::qword_ptr(baseRegister_, static_cast<std::int32_t>(offset));
         a_.mov(scratch, imm(reinterpret_cast<std::intptr_t>(address)));
         return x86::qword_ptr(scratch);
     }
@@ -354,6 +361,8 @@ private:
     std::array<const double*, NB_REGISTERS> holds_{};
     std::array<bool, NB_REGISTERS> busy_{};
     int resultRegister_ = 0;
+    bool callsOut_ = false;
+    x86::Gp baseRegister_ = x86::rbx;
     Label hundred_, zero_, signBit_;
 };
 

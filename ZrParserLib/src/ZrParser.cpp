@@ -189,28 +189,24 @@ constexpr auto runners = makeRunners(std::make_index_sequence<MAX_UNROLLED>{});
 
 // The plain loop: one evaluate call per step, in program order. Every other tier is checked
 // against it.
-double ZrParser::runReference()
+double ZrParser::runReference(const void* state)
 {
-    if (nbItems_ <= MAX_UNROLLED)
-        return runners[nbItems_](firstItem_);
-    for (ZrProgramItem* p = firstItem_; p != endItem_; ++p)
+    const ZrParser& parser = *static_cast<const ZrParser*>(state);
+    if (parser.nbItems_ <= MAX_UNROLLED)
+        return runners[parser.nbItems_](parser.firstItem_);
+    for (ZrProgramItem* p = parser.firstItem_; p != parser.endItem_; ++p)
         *p->result = p->item->evaluate(p->nbArgs, p->args);
-    return *endItem_[-1].result;
+    return *parser.endItem_[-1].result;
+}
+
+double ZrParser::readConstant(const void* value)
+{
+    return *static_cast<const double*>(value);
 }
 
 double ZrParser::evaluate()
 {
-    if (nbItems_ == 0)
-        return constantResult_;
-    switch (runningTier_) {
-    case ZrExecutionTier::MachineCode:
-        return machineEntry_();
-    case ZrExecutionTier::Interpreter:
-        return interpreter_->run();
-    case ZrExecutionTier::Reference:
-        break;
-    }
-    return runReference();
+    return runner_(runnerState_);
 }
 
 void ZrParser::setExecutionTier(ZrExecutionTier tier)
@@ -224,20 +220,29 @@ void ZrParser::preparePlan()
 {
     interpreter_.reset();
     machineCode_.reset();
-    machineEntry_ = nullptr;
     runningTier_ = wantedTier_;
-    if (nbItems_ == 0 || wantedTier_ == ZrExecutionTier::Reference)
+    runner_ = &readConstant;
+    runnerState_ = &constantResult_;
+    if (nbItems_ == 0)
         return;
+    if (wantedTier_ == ZrExecutionTier::Reference) {
+        runner_ = &runReference;
+        runnerState_ = this;
+        return;
+    }
     const std::vector<ZrPlanStep> plan = buildExecutionPlan(*program_);
     const double* result = endItem_[-1].result;
     if (ZrCodeGeneratorI* generator = zr::codeGenerator(); generator && wantedTier_ == ZrExecutionTier::MachineCode)
         machineCode_ = generator->generate(plan, result);
     if (machineCode_) {
-        machineEntry_ = machineCode_->entry();
+        runner_ = machineCode_->entry();
+        runnerState_ = result;
         return;
     }
     interpreter_ = std::make_unique<ZrInterpreter>(plan, result);
     runningTier_ = ZrExecutionTier::Interpreter;
+    runner_ = &ZrInterpreter::runEntry;
+    runnerState_ = interpreter_.get();
 }
 
 double ZrParser::evaluate(const wchar_t* expr)

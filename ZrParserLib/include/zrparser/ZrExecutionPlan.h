@@ -59,9 +59,10 @@ struct ZrPlanStep {
 };
 
 // Machine code made from a plan; runs it once per call of its entry and returns the result.
+// The entry receives the `result` address given to the generator.
 class ZR_API ZrMachineCodeI {
 public:
-    using Entry = double (*)();
+    using Entry = double (*)(const void* result);
     virtual Entry entry() const = 0;
     virtual ~ZrMachineCodeI() = default;
 };

@@ -127,7 +127,8 @@ private:
     void spawnFrom(ZrCompilerI* compiler, ZrRegistrarI* registrar, bool linkToParent);
     // Derives how the current program runs at the wanted tier.
     void preparePlan();
-    double runReference();
+    static double runReference(const void* parser);
+    static double readConstant(const void* value);
 
     // The compiler works on the registrar: it goes first, so it is declared last.
     std::unique_ptr<ZrRegistrarI> registrar_;
@@ -142,5 +143,7 @@ private:
     ZrExecutionTier runningTier_ = ZrExecutionTier::Reference;
     std::unique_ptr<ZrInterpreter> interpreter_;
     std::unique_ptr<ZrMachineCodeI> machineCode_;
-    ZrMachineCodeI::Entry machineEntry_ = nullptr;
+    // What evaluate() calls, whatever the tier: one indirect call.
+    double (*runner_)(const void*) = &readConstant;
+    const void* runnerState_ = &constantResult_;
 };
