@@ -6,7 +6,7 @@ set -euo pipefail
 # end-to-end tests run olad (ola) in network namespaces set up with ip (iproute2) and unshare
 # (util-linux).
 packages=(cmake g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libmuparser-dev libcli11-dev
-          libsndfile1-dev libxml2-dev locales libtomlplusplus-dev liblo-dev libola-dev ola iproute2 util-linux)
+          libsndfile1-dev libxml2-dev libasmjit-dev locales libtomlplusplus-dev liblo-dev libola-dev ola iproute2 util-linux)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

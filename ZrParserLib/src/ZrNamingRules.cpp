@@ -90,7 +90,7 @@ bool ZrParserRegistrar::breaks(NameRule rule, const Candidate& candidate, Confli
     case Rule::VariableExists:
         return varIndex_.count(name) != 0;
     case Rule::ConstantExists:
-        return constIndex_.count(name) != 0;
+        return consts_->index.count(name) != 0;
     case Rule::FunctionExists:
         return findFuncExact(name.c_str(), candidate.nbArgs, index);
     case Rule::OperatorExists:
@@ -107,7 +107,7 @@ bool ZrParserRegistrar::breaks(NameRule rule, const Candidate& candidate, Confli
         return false;
     }
     case Rule::InsideConstantName:
-        for (const auto& constant : consts_)
+        for (const auto& constant : consts_->values)
             if (constant.first.find(name) != std::wstring::npos) {
                 conflict = {constant.first, name};
                 return true;

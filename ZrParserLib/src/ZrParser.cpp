@@ -3,6 +3,7 @@
 #include "zrparser/ZrParser.h"
 
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <memory>
 #include <optional>
@@ -13,6 +14,9 @@
 #include "ZrParserDefFuncs.h"
 #include "ZrParserRegistrar.h"
 #include "ZrFileSearch.h"
+#include "ZrInterpreter.h"
+#include "ZrPlanBuilder.h"
+#include "ZrProgram.h"
 #include "zrparser/ZrComponentFactory.h"
 #include "zrparser/ZrParserInfo.h"
 
@@ -44,8 +48,37 @@ ZrVariableFactoryI* ZrParser::MemVariableFactory::spawn() const
 
 // ---- construction -------------------------------------------------------------------------
 
+namespace {
+
+std::atomic<ZrExecutionTier> defaultTier{ZrExecutionTier::MachineCode};
+std::atomic<ZrCodeGeneratorI*> installedGenerator{nullptr};
+
+} // namespace
+
+void zr::installCodeGenerator(ZrCodeGeneratorI* generator)
+{
+    installedGenerator.store(generator, std::memory_order_release);
+}
+
+ZrCodeGeneratorI* zr::codeGenerator()
+{
+    return installedGenerator.load(std::memory_order_acquire);
+}
+
+void ZrParser::setDefaultExecutionTier(ZrExecutionTier tier)
+{
+    defaultTier.store(tier, std::memory_order_relaxed);
+}
+
+ZrExecutionTier ZrParser::getDefaultExecutionTier()
+{
+    return defaultTier.load(std::memory_order_relaxed);
+}
+
 ZrParser::ZrParser()
-    : registrar_(std::make_unique<ZrParserRegistrar>()), compiler_(std::make_unique<ZrParserCompiler>(registrar_.get()))
+    : registrar_(std::make_unique<ZrParserRegistrar>()),
+      compiler_(std::make_unique<ZrParserCompiler>(registrar_.get())),
+      wantedTier_(getDefaultExecutionTier())
 {
     registrar_->setSyntax(ZrSyntax{L'.', L','});
     registrar_->setVarFactory(new MemVariableFactory());
@@ -66,6 +99,7 @@ void ZrParser::defineDefaults()
 }
 
 ZrParser::ZrParser(ZrCompilerI* compiler, ZrRegistrarI* registrar, bool linkToParent)
+    : wantedTier_(getDefaultExecutionTier())
 {
     spawnFrom(compiler, registrar, linkToParent);
 }
@@ -114,6 +148,7 @@ void ZrParser::refreshView()
         constantResult_ = endItem_[-1].value;
         nbItems_ = 0;
     }
+    preparePlan();
 }
 
 void ZrParser::resetAndRefresh()
@@ -130,8 +165,8 @@ using Runner = double (*)(ZrProgramItem*);
 template <std::size_t... I>
 double runSteps(ZrProgramItem* p, std::index_sequence<I...>)
 {
-    ((*p[I].result = p[I].item->evaluate(p[I].nbArgs, p[I].args.get())), ...);
-    return p[sizeof...(I) - 1].value;
+    ((*p[I].result = p[I].item->evaluate(p[I].nbArgs, p[I].args)), ...);
+    return *p[sizeof...(I) - 1].result;
 }
 
 template <std::size_t N>
@@ -152,15 +187,62 @@ constexpr auto runners = makeRunners(std::make_index_sequence<MAX_UNROLLED>{});
 
 } // namespace
 
+// The plain loop: one evaluate call per step, in program order. Every other tier is checked
+// against it.
+double ZrParser::runReference(const void* state)
+{
+    const ZrParser& parser = *static_cast<const ZrParser*>(state);
+    if (parser.nbItems_ <= MAX_UNROLLED)
+        return runners[parser.nbItems_](parser.firstItem_);
+    for (ZrProgramItem* p = parser.firstItem_; p != parser.endItem_; ++p)
+        *p->result = p->item->evaluate(p->nbArgs, p->args);
+    return *parser.endItem_[-1].result;
+}
+
+double ZrParser::readConstant(const void* value)
+{
+    return *static_cast<const double*>(value);
+}
+
 double ZrParser::evaluate()
 {
+    return runner_(runnerState_);
+}
+
+void ZrParser::setExecutionTier(ZrExecutionTier tier)
+{
+    wantedTier_ = tier;
+    preparePlan();
+}
+
+// Plans are derived after every change of the program, so evaluate() never builds one.
+void ZrParser::preparePlan()
+{
+    interpreter_.reset();
+    machineCode_.reset();
+    runningTier_ = wantedTier_;
+    runner_ = &readConstant;
+    runnerState_ = &constantResult_;
     if (nbItems_ == 0)
-        return constantResult_;
-    if (nbItems_ <= MAX_UNROLLED)
-        return runners[nbItems_](firstItem_);
-    for (ZrProgramItem* p = firstItem_; p != endItem_; ++p)
-        *p->result = p->item->evaluate(p->nbArgs, p->args.get());
-    return endItem_[-1].value;
+        return;
+    if (wantedTier_ == ZrExecutionTier::Reference) {
+        runner_ = &runReference;
+        runnerState_ = this;
+        return;
+    }
+    const std::vector<ZrPlanStep> plan = buildExecutionPlan(*program_);
+    const double* result = endItem_[-1].result;
+    if (ZrCodeGeneratorI* generator = zr::codeGenerator(); generator && wantedTier_ == ZrExecutionTier::MachineCode)
+        machineCode_ = generator->generate(plan, result);
+    if (machineCode_) {
+        runner_ = machineCode_->entry();
+        runnerState_ = result;
+        return;
+    }
+    interpreter_ = std::make_unique<ZrInterpreter>(plan, result);
+    runningTier_ = ZrExecutionTier::Interpreter;
+    runner_ = &ZrInterpreter::runEntry;
+    runnerState_ = interpreter_.get();
 }
 
 double ZrParser::evaluate(const wchar_t* expr)
@@ -177,13 +259,13 @@ void ZrParser::evaluateBatch(unsigned nbEvals, double* results)
 
 bool ZrParser::isResultFinite()
 {
-    const double v = nbItems_ == 0 ? constantResult_ : endItem_[-1].value;
+    const double v = nbItems_ == 0 ? constantResult_ : *endItem_[-1].result;
     return std::isfinite(v);
 }
 
 bool ZrParser::isResultNaN()
 {
-    const double v = nbItems_ == 0 ? constantResult_ : endItem_[-1].value;
+    const double v = nbItems_ == 0 ? constantResult_ : *endItem_[-1].result;
     return std::isnan(v);
 }
 
@@ -223,6 +305,8 @@ void ZrParser::redefineVar(ZrVariableI* var)
         resetAndRefresh();
         throw ZrParserException(e);
     }
+    // The plan may read the old object's storage.
+    preparePlan();
 }
 
 void ZrParser::defineVar(const wchar_t* name, double* address)

@@ -44,6 +44,20 @@ void ZrParserCompiler::compile(const wchar_t* expr)
     expression_ = expr ? expr : L"";
     parse(expression_.c_str());
     finishProgram();
+    releaseParseBuffers();
+}
+
+// A compiled program keeps nothing of its text but the text itself: thousands of formulas live
+// side by side in a show.
+void ZrParserCompiler::releaseParseBuffers()
+{
+    std::wstring().swap(workText_);
+    std::vector<unsigned>().swap(positionMap_);
+    std::wstring().swap(curToken_);
+    std::wstring().swap(prevToken_);
+    std::vector<PendingEntry>().swap(opStack_);
+    std::vector<BracketLevel>().swap(levelStack_);
+    std::vector<ZrParserItemI*>().swap(pendingHeads_);
 }
 
 bool ZrParserCompiler::isConstant()
@@ -542,6 +556,7 @@ void ZrParserCompiler::finishProgram()
     }
     program_.prependHeads(pendingHeads_);
     pendingHeads_.clear();
+    program_.fixValues();
     foldConstants();
     pruneConstants();
     linkVariables();
@@ -571,7 +586,7 @@ void ZrParserCompiler::foldConstants()
                     constant = false;
             }
             if (constant) {
-                step.value = step.item->evaluate(step.nbArgs, step.args.get());
+                step.value = step.item->evaluate(step.nbArgs, step.args);
                 step.isConst = true;
             }
         }
@@ -581,7 +596,8 @@ void ZrParserCompiler::foldConstants()
         throwPosExcep(L"ZRPARSINGEXCEP_InternalError", program_.back().position);
 }
 
-// Constant steps have left their values in their consumers' slots; only the root stays.
+// Constant steps have left their values in their consumers' slots; only the root stays. The
+// result slot of the root moves with it to its new place in the list.
 void ZrParserCompiler::pruneConstants()
 {
     const std::size_t root = program_.size() - 1;
@@ -597,15 +613,11 @@ void ZrParserCompiler::pruneConstants()
     program_.items.resize(kept);
 }
 
+// Every use of an own variable reads the slot its head fills.
 void ZrParserCompiler::linkVariables()
 {
     std::size_t k = 0;
-    for (std::size_t u = usedVars_.size(); u-- > 0;) {
-        if (!usedVars_[u].ownStub)
-            continue;
-        ZrProgramItem& head = program_[k++];
-        usedVars_[u].ownStub->valuePtr = &head.value;
-        head.result = &head.value;
-    }
-    program_.back().result = &program_.back().value;
+    for (std::size_t u = usedVars_.size(); u-- > 0;)
+        if (usedVars_[u].ownStub)
+            usedVars_[u].ownStub->valuePtr = program_[k++].result;
 }

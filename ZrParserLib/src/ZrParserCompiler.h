@@ -111,6 +111,7 @@ private:
     void markContent(bool flag);
     void emit(const PendingEntry& entry);
     void finishProgram();
+    void releaseParseBuffers();
     void foldConstants();
     void pruneConstants();
     void linkVariables();

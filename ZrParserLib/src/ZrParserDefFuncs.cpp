@@ -4,20 +4,15 @@
 #include <cmath>
 #include <cstdint>
 
+#include "ZrArithmetic.h"
 #include "ZrConvFunctions.h"
 #include "ZrIfFct.h"
 #include "zrparser/ZrPlatform.h"
 #include "zrparser/ZrSignalBuiltins.h"
 
+using namespace zr;
+
 namespace {
-
-constexpr double TRUE_VALUE = 100.0;
-constexpr double FALSE_VALUE = 0.0;
-
-double truth(bool b)
-{
-    return b ? TRUE_VALUE : FALSE_VALUE;
-}
 
 template <class T>
 ZrOperatorI* makeOp()
@@ -62,24 +57,23 @@ const ZrOperatorInfo OrOp::info{L"|", nullptr, L"x | y", L"Or logical operator. 
 const ZrOperatorInfo NotOp::info{L"!", nullptr, L"!x", L"Not logical operator. Returns 100% if x is 0%, else returns 1", 800,
                            true};
 
-double AddOp::evaluate(unsigned, const double* a) { return a[0] + a[1]; }
+double AddOp::evaluate(unsigned, const double* a) { return kernel::add(a[0], a[1]); }
 double UnaryAddOp::evaluate(unsigned, const double* a) { return a[0]; }
-double MinusOp::evaluate(unsigned, const double* a) { return a[0] - a[1]; }
-double MultOp::evaluate(unsigned, const double* a) { return a[0] * a[1]; }
-double DivOp::evaluate(unsigned, const double* a) { return a[0] / a[1]; }
-double ExpOp::evaluate(unsigned, const double* a) { return std::pow(a[0], a[1]); }
-double UnaryMinusOp::evaluate(unsigned, const double* a) { return -a[0]; }
-double ModuloOp::evaluate(unsigned, const double* a) { return std::fmod(a[0], a[1]); }
-double GreaterThanOp::evaluate(unsigned, const double* a) { return truth(a[0] > a[1]); }
-double LesserThanOp::evaluate(unsigned, const double* a) { return truth(a[0] < a[1]); }
-double GreaterEqualThanOp::evaluate(unsigned, const double* a) { return truth(a[0] >= a[1]); }
-double LesserEqualThanOp::evaluate(unsigned, const double* a) { return truth(a[0] <= a[1]); }
-double NotEqualOp::evaluate(unsigned, const double* a) { return truth(!(a[0] == a[1])); }
-double EqualOp::evaluate(unsigned, const double* a) { return truth(a[0] == a[1]); }
-// NaN is not equal to 0 and therefore counts as true in the logical operators.
-double AndOp::evaluate(unsigned, const double* a) { return truth(!(a[0] == 0.0 || a[1] == 0.0)); }
-double OrOp::evaluate(unsigned, const double* a) { return truth(a[0] != 0.0 || a[1] != 0.0); }
-double NotOp::evaluate(unsigned, const double* a) { return truth(a[0] == 0.0); }
+double MinusOp::evaluate(unsigned, const double* a) { return kernel::subtract(a[0], a[1]); }
+double MultOp::evaluate(unsigned, const double* a) { return kernel::multiply(a[0], a[1]); }
+double DivOp::evaluate(unsigned, const double* a) { return kernel::divide(a[0], a[1]); }
+double ExpOp::evaluate(unsigned, const double* a) { return kernel::power(a[0], a[1]); }
+double UnaryMinusOp::evaluate(unsigned, const double* a) { return kernel::negate(a[0]); }
+double ModuloOp::evaluate(unsigned, const double* a) { return kernel::remainder(a[0], a[1]); }
+double GreaterThanOp::evaluate(unsigned, const double* a) { return kernel::greater(a[0], a[1]); }
+double LesserThanOp::evaluate(unsigned, const double* a) { return kernel::less(a[0], a[1]); }
+double GreaterEqualThanOp::evaluate(unsigned, const double* a) { return kernel::greaterOrEqual(a[0], a[1]); }
+double LesserEqualThanOp::evaluate(unsigned, const double* a) { return kernel::lessOrEqual(a[0], a[1]); }
+double NotEqualOp::evaluate(unsigned, const double* a) { return kernel::notEqual(a[0], a[1]); }
+double EqualOp::evaluate(unsigned, const double* a) { return kernel::equal(a[0], a[1]); }
+double AndOp::evaluate(unsigned, const double* a) { return kernel::logicalAnd(a[0], a[1]); }
+double OrOp::evaluate(unsigned, const double* a) { return kernel::logicalOr(a[0], a[1]); }
+double NotOp::evaluate(unsigned, const double* a) { return kernel::logicalNot(a[0]); }
 
 // ---- functions ----------------------------------------------------------------------------
 
@@ -115,42 +109,38 @@ const ZrFunctionInfo IsNaNFct::info{L"isNaN", nullptr, L"isNan(value)", L"Return
 const ZrFunctionInfo IsFiniteFct::info{L"isFinite", nullptr, L"isFinite(value)", L"Return 1 if the number is finite.", 1,
                                   true, true};
 
-// Halves round away from zero, through a signed 32-bit integer.
 double RoundFct::evaluate(unsigned, const double* a)
 {
-    return zr::truncToInt32(a[0] > 0 ? a[0] + 0.5 : a[0] - 0.5);
+    return kernel::roundHalfAway(a[0]);
 }
 
-double ArcSinFct::evaluate(unsigned, const double* a) { return std::asin(a[0]); }
-double SinhFct::evaluate(unsigned, const double* a) { return std::sinh(a[0]); }
-double ArcCosFct::evaluate(unsigned, const double* a) { return std::acos(a[0]); }
-double CoshFct::evaluate(unsigned, const double* a) { return std::cosh(a[0]); }
-double TanFct::evaluate(unsigned, const double* a) { return std::tan(a[0]); }
-double ArcTanFct::evaluate(unsigned, const double* a) { return std::atan(a[0]); }
-double TanhFct::evaluate(unsigned, const double* a) { return std::tanh(a[0]); }
-double SqrtFct::evaluate(unsigned, const double* a) { return a[0] < 0 ? zr::nan() : std::sqrt(a[0]); }
-double AbsFct::evaluate(unsigned, const double* a) { return std::fabs(a[0]); }
-double CeilFct::evaluate(unsigned, const double* a) { return std::ceil(a[0]); }
-double FloorFct::evaluate(unsigned, const double* a) { return std::floor(a[0]); }
-double LogFct::evaluate(unsigned, const double* a) { return std::log(a[0]); }
-double Log10Fct::evaluate(unsigned, const double* a) { return std::log10(a[0]); }
-double IsNaNFct::evaluate(unsigned, const double* a) { return std::isnan(a[0]) ? 1.0 : 0.0; }
-double IsFiniteFct::evaluate(unsigned, const double* a) { return std::isfinite(a[0]) ? 1.0 : 0.0; }
+double ArcSinFct::evaluate(unsigned, const double* a) { return kernel::arcSine(a[0]); }
+double SinhFct::evaluate(unsigned, const double* a) { return kernel::hyperbolicSine(a[0]); }
+double ArcCosFct::evaluate(unsigned, const double* a) { return kernel::arcCosine(a[0]); }
+double CoshFct::evaluate(unsigned, const double* a) { return kernel::hyperbolicCosine(a[0]); }
+double TanFct::evaluate(unsigned, const double* a) { return kernel::tangent(a[0]); }
+double ArcTanFct::evaluate(unsigned, const double* a) { return kernel::arcTangent(a[0]); }
+double TanhFct::evaluate(unsigned, const double* a) { return kernel::hyperbolicTangent(a[0]); }
+double SqrtFct::evaluate(unsigned, const double* a) { return kernel::squareRoot(a[0]); }
+double AbsFct::evaluate(unsigned, const double* a) { return kernel::absolute(a[0]); }
+double CeilFct::evaluate(unsigned, const double* a) { return kernel::ceiling(a[0]); }
+double FloorFct::evaluate(unsigned, const double* a) { return kernel::floorOf(a[0]); }
+double LogFct::evaluate(unsigned, const double* a) { return kernel::naturalLog(a[0]); }
+double Log10Fct::evaluate(unsigned, const double* a) { return kernel::decimalLog(a[0]); }
+double IsNaNFct::evaluate(unsigned, const double* a) { return kernel::isNaN(a[0]); }
+double IsFiniteFct::evaluate(unsigned, const double* a) { return kernel::isFinite(a[0]); }
 
-// A NaN in either place yields the second value.
-double MinFct::evaluate(unsigned, const double* a) { return a[0] < a[1] ? a[0] : a[1]; }
-double MaxFct::evaluate(unsigned, const double* a) { return a[0] > a[1] ? a[0] : a[1]; }
+double MinFct::evaluate(unsigned, const double* a) { return kernel::minimum(a[0], a[1]); }
+double MaxFct::evaluate(unsigned, const double* a) { return kernel::maximum(a[0], a[1]); }
 
 double Min3Fct::evaluate(unsigned, const double* a)
 {
-    const double m = a[0] < a[1] ? a[0] : a[1];
-    return a[2] > m ? m : a[2];
+    return kernel::minimum3(a[0], a[1], a[2]);
 }
 
 double Max3Fct::evaluate(unsigned, const double* a)
 {
-    const double m = a[0] > a[1] ? a[0] : a[1];
-    return m > a[2] ? m : a[2];
+    return kernel::maximum3(a[0], a[1], a[2]);
 }
 
 // A NaN first argument stays the result; later NaNs are passed over. No arguments: NaN.
@@ -193,19 +183,9 @@ double AvgFct::evaluate(unsigned n, const double* a)
     return sum / static_cast<double>(n);
 }
 
-// The product wraps in 32-bit arithmetic. 34! and beyond hold 2^32 as a factor, so their
-// wrapped product is 0: no need to multiply billions of times for a huge argument.
 double FactorialFct::evaluate(unsigned, const double* a)
 {
-    const std::int32_t n = zr::truncToInt32(a[0]);
-    if (n <= 0)
-        return 1.0;
-    if (n >= 34)
-        return 0.0;
-    std::int32_t product = 1;
-    for (std::int32_t k = n; k >= 2; --k)
-        product = zr::wrappingMul(product, k);
-    return product;
+    return kernel::factorial(a[0]);
 }
 
 // ---- definition order ---------------------------------------------------------------------

@@ -137,38 +137,40 @@ void ZrParserRegistrar::defineConst(const wchar_t* rawName, double value)
 {
     const std::wstring name = textOf(rawName);
     checkNamingRules({name}, CONSTANT_RULES);
-    consts_.emplace_back(name, value);
-    constIndex_[name] = static_cast<unsigned>(consts_.size() - 1);
+    ConstTable& table = ownConsts();
+    table.values.emplace_back(name, value);
+    table.index[name] = static_cast<unsigned>(table.values.size() - 1);
 }
 
 unsigned ZrParserRegistrar::getNbDefinedConsts()
 {
-    return static_cast<unsigned>(consts_.size());
+    return static_cast<unsigned>(consts_->values.size());
 }
 
 void ZrParserRegistrar::getConst(unsigned index, std::wstring& name, double& value)
 {
-    if (index >= consts_.size())
+    if (index >= consts_->values.size())
         raiseIndex(index, __LINE__);
-    name = consts_[index].first;
-    value = consts_[index].second;
+    name = consts_->values[index].first;
+    value = consts_->values[index].second;
 }
 
 void ZrParserRegistrar::undefineConst(const wchar_t* rawName)
 {
-    auto it = constIndex_.find(textOf(rawName));
-    if (it == constIndex_.end())
-        raiseNotFound(textOf(rawName), __LINE__);
-    consts_.erase(consts_.begin() + it->second);
-    constIndex_.clear();
-    for (unsigned i = 0; i < consts_.size(); ++i)
-        constIndex_[consts_[i].first] = i;
+    const std::wstring name = textOf(rawName);
+    if (!consts_->index.count(name))
+        raiseNotFound(name, __LINE__);
+    ConstTable& table = ownConsts();
+    table.values.erase(table.values.begin() + table.index.at(name));
+    table.index.clear();
+    for (unsigned i = 0; i < table.values.size(); ++i)
+        table.index[table.values[i].first] = i;
 }
 
 bool ZrParserRegistrar::findConst(const wchar_t* name, unsigned& index)
 {
-    auto it = constIndex_.find(textOf(name));
-    if (it == constIndex_.end())
+    auto it = consts_->index.find(textOf(name));
+    if (it == consts_->index.end())
         return false;
     index = it->second;
     return true;
@@ -180,35 +182,21 @@ void ZrParserRegistrar::defineFunc(ZrFunctionI* func)
 {
     std::unique_ptr<ZrFunctionI> taken(func);
     checkNamingRules({textOf(func->getSymbol()), func->getNbArgs()}, FUNCTION_RULES);
-    storeFunc(std::move(taken));
-}
-
-void ZrParserRegistrar::storeFunc(std::unique_ptr<ZrFunctionI> func)
-{
-    std::wstring symbol = textOf(func->getSymbol());
-    funcs_.push_back({std::move(func), std::move(symbol)});
-    funcIndex_.emplace(funcs_.back().symbol, static_cast<unsigned>(funcs_.size() - 1));
-}
-
-void ZrParserRegistrar::rebuildFuncIndex()
-{
-    funcIndex_.clear();
-    for (unsigned i = 0; i < funcs_.size(); ++i)
-        funcIndex_.emplace(funcs_[i].symbol, i);
+    functions_.add(std::move(taken));
 }
 
 unsigned ZrParserRegistrar::getNbDefinedFuncs()
 {
-    return static_cast<unsigned>(funcs_.size()) + (parent_ ? parent_->getNbDefinedFuncs() : 0);
+    return functions_.size() + (parent_ ? parent_->getNbDefinedFuncs() : 0);
 }
 
 ZrFunctionI* ZrParserRegistrar::getFunc(unsigned index)
 {
-    if (index < funcs_.size())
-        return funcs_[index].item.get();
+    if (index < functions_.size())
+        return functions_.at(index);
     if (!parent_)
         raiseIndex(index, __LINE__);
-    return parent_->getFunc(index - static_cast<unsigned>(funcs_.size()));
+    return parent_->getFunc(index - functions_.size());
 }
 
 void ZrParserRegistrar::undefineFunc(ZrFunctionI* func)
@@ -216,21 +204,17 @@ void ZrParserRegistrar::undefineFunc(ZrFunctionI* func)
     const std::wstring name = textOf(func->getSymbol());
     unsigned index = 0;
     // Only own definitions can be removed; a parent's stay with the parent.
-    if (!findFuncExact(name.c_str(), func->getNbArgs(), index) || index >= funcs_.size())
+    if (!findFuncExact(name.c_str(), func->getNbArgs(), index) || index >= functions_.size())
         raiseNotFound(name, __LINE__);
-    funcs_.erase(funcs_.begin() + index);
-    rebuildFuncIndex();
+    functions_.remove(index);
 }
 
 bool ZrParserRegistrar::findFunc(const wchar_t* name, unsigned& index)
 {
-    auto it = funcIndex_.find(textOf(name));
-    if (it != funcIndex_.end()) {
-        index = it->second;
+    if (functions_.findOverload(textOf(name), [&](unsigned i, int) { index = i; return true; }))
         return true;
-    }
     if (parent_ && parent_->findFunc(name, index)) {
-        index += static_cast<unsigned>(funcs_.size());
+        index += functions_.size();
         return true;
     }
     return false;
@@ -238,14 +222,10 @@ bool ZrParserRegistrar::findFunc(const wchar_t* name, unsigned& index)
 
 bool ZrParserRegistrar::findFuncExact(const wchar_t* name, int nbArgs, unsigned& index)
 {
-    auto [first, last] = funcIndex_.equal_range(textOf(name));
-    for (auto it = first; it != last; ++it)
-        if (funcs_[it->second].item->getNbArgs() == nbArgs) {
-            index = it->second;
-            return true;
-        }
+    if (functions_.findOverload(textOf(name), [&](unsigned i, int n) { index = i; return n == nbArgs; }))
+        return true;
     if (parent_ && parent_->findFuncExact(name, nbArgs, index)) {
-        index += static_cast<unsigned>(funcs_.size());
+        index += functions_.size();
         return true;
     }
     return false;
@@ -254,26 +234,24 @@ bool ZrParserRegistrar::findFuncExact(const wchar_t* name, int nbArgs, unsigned&
 // An exact argument count wins; an any-count overload serves calls with at least one argument.
 bool ZrParserRegistrar::findFuncOverload(const wchar_t* name, int nbArgs, unsigned& index)
 {
-    auto [first, last] = funcIndex_.equal_range(textOf(name));
     bool haveFallback = false;
     unsigned fallback = 0;
-    for (auto it = first; it != last; ++it) {
-        const int n = funcs_[it->second].item->getNbArgs();
-        if (n == nbArgs) {
-            index = it->second;
-            return true;
-        }
+    const bool exact = functions_.findOverload(textOf(name), [&](unsigned i, int n) {
         if (n == -1 && nbArgs >= 1 && !haveFallback) {
             haveFallback = true;
-            fallback = it->second;
+            fallback = i;
         }
-    }
+        index = i;
+        return n == nbArgs;
+    });
+    if (exact)
+        return true;
     if (haveFallback) {
         index = fallback;
         return true;
     }
     if (parent_ && parent_->findFuncOverload(name, nbArgs, index)) {
-        index += static_cast<unsigned>(funcs_.size());
+        index += functions_.size();
         return true;
     }
     return false;
@@ -281,10 +259,14 @@ bool ZrParserRegistrar::findFuncOverload(const wchar_t* name, int nbArgs, unsign
 
 std::vector<ZrFunctionI*> ZrParserRegistrar::getFuncOverloads(const wchar_t* name)
 {
+    std::vector<unsigned> own;
+    functions_.findOverload(textOf(name), [&](unsigned i, int) {
+        own.push_back(i);
+        return false;
+    });
     std::vector<ZrFunctionI*> result;
-    auto [first, last] = funcIndex_.equal_range(textOf(name));
-    for (auto it = first; it != last; ++it)
-        result.push_back(funcs_[it->second].item.get());
+    for (unsigned i : own)
+        result.push_back(functions_.at(i));
     if (parent_) {
         std::vector<ZrFunctionI*> inherited = parent_->getFuncOverloads(name);
         result.insert(result.end(), inherited.begin(), inherited.end());
@@ -309,7 +291,9 @@ void ZrParserRegistrar::storeOp(std::unique_ptr<ZrOperatorI> op)
 {
     std::wstring symbol = textOf(op->getSymbol());
     const unsigned length = static_cast<unsigned>(symbol.size());
-    std::vector<unsigned>& bucket = opBuckets_[bucketOf(symbol[0])];
+    if (!opBuckets_)
+        opBuckets_ = std::make_unique<std::array<std::vector<unsigned>, NB_BUCKETS>>();
+    std::vector<unsigned>& bucket = (*opBuckets_)[bucketOf(symbol[0])];
     auto at = std::find_if(bucket.begin(), bucket.end(), [&](unsigned i) { return ops_[i].symbolLength < length; });
     bucket.insert(at, static_cast<unsigned>(ops_.size()));
     ops_.push_back({std::move(op), std::move(symbol), length});
@@ -335,14 +319,16 @@ void ZrParserRegistrar::undefineOp(ZrOperatorI* op)
     unsigned index = 0;
     if (symbol.empty() || !findOp(symbol.c_str(), op->isUnaryOp(), index))
         raiseNotFound(symbol, __LINE__);
-    std::vector<unsigned>& bucket = opBuckets_[bucketOf(symbol[0])];
+    if (!opBuckets_)
+        raiseNotFound(symbol, __LINE__);
+    std::vector<unsigned>& bucket = (*opBuckets_)[bucketOf(symbol[0])];
     auto at = std::find_if(bucket.begin(), bucket.end(), [&](unsigned i) { return ops_[i].item.get() == op; });
     if (at == bucket.end())
         raiseNotFound(symbol, __LINE__);
     const unsigned removed = *at;
     bucket.erase(at);
     ops_.erase(ops_.begin() + removed);
-    for (std::vector<unsigned>& b : opBuckets_)
+    for (std::vector<unsigned>& b : *opBuckets_)
         for (unsigned& i : b)
             if (i > removed)
                 --i;
@@ -351,7 +337,7 @@ void ZrParserRegistrar::undefineOp(ZrOperatorI* op)
 bool ZrParserRegistrar::findOp(const wchar_t* symbol, bool unary, unsigned& index)
 {
     if (symbol && symbol[0]) {
-        for (unsigned i : opBuckets_[bucketOf(symbol[0])])
+        for (unsigned i : ownOpsStartingWith(symbol[0]))
             if (ops_[i].symbol == symbol && ops_[i].item->isUnaryOp() == unary) {
                 index = i;
                 return true;
@@ -368,7 +354,7 @@ bool ZrParserRegistrar::matchOpAt(const wchar_t* text, unsigned length, std::wst
 {
     if (length == 0)
         return false;
-    for (unsigned i : opBuckets_[bucketOf(text[0])]) {
+    for (unsigned i : ownOpsStartingWith(text[0])) {
         const OpEntry& e = ops_[i];
         if (e.symbolLength <= length && std::wmemcmp(e.symbol.c_str(), text, e.symbolLength) == 0) {
             symbol = e.symbol;
@@ -397,7 +383,7 @@ void ZrParserRegistrar::setSyntax(const ZrSyntax& syntax)
         if (!(conflict = syntaxConflict(name, syntax.argumentSeparator)).empty())
             raiseNamed(L"ZRDEFEXCEP_FuncNameSyntaxConflict", name, conflict, __LINE__);
     }
-    for (const auto& c : consts_)
+    for (const auto& c : consts_->values)
         if (!(conflict = syntaxConflict(c.first, syntax.argumentSeparator)).empty())
             raiseNamed(L"ZRDEFEXCEP_ConstNameSyntaxConflict", c.first, conflict, __LINE__);
     syntax_ = syntax;
@@ -409,6 +395,39 @@ ZrSyntax ZrParserRegistrar::getSyntax()
 }
 
 // ---- spawning -----------------------------------------------------------------------------
+
+ZrParserRegistrar::ConstTable& ZrParserRegistrar::ownConsts()
+{
+    if (consts_.use_count() > 1)
+        consts_ = std::make_shared<ConstTable>(*consts_);
+    return *consts_;
+}
+
+std::span<const unsigned> ZrParserRegistrar::ownOpsStartingWith(wchar_t first) const
+{
+    if (!opBuckets_)
+        return {};
+    return (*opBuckets_)[bucketOf(first)];
+}
+
+// Non-inheritable functions get a local copy in a linked child, which shadows the parent's in
+// every lookup. One copy per overload is enough: the list repeats its ancestors' overloads behind
+// their copies, and copying those again would double it at every level. Children of one parent
+// share the description of their copies, and make each copy only when they use it.
+std::shared_ptr<const ZrFunctionTable::Shadows> ZrParserRegistrar::shadowsForChildren()
+{
+    std::vector<ZrFunctionI*> prototypes;
+    std::set<std::pair<std::wstring, int>> copied;
+    const unsigned own = functions_.size();
+    const unsigned nbFuncs = getNbDefinedFuncs();
+    for (unsigned i = 0; i < nbFuncs; ++i) {
+        ZrFunctionI* f = i < own ? functions_.prototypeAt(i) : parent_->getFunc(i - own);
+        if (!f->isInheritable() && copied.emplace(textOf(f->getSymbol()), f->getNbArgs()).second)
+            prototypes.push_back(f);
+    }
+    childShadows_ = ZrFunctionTable::describe(std::move(prototypes), childShadows_);
+    return childShadows_;
+}
 
 ZrRegistrarI* ZrParserRegistrar::spawn(bool linkToParent)
 {
@@ -424,7 +443,6 @@ ZrRegistrarI* ZrParserRegistrar::spawn(bool linkToParent)
     }
     child->plugins_ = plugins_;
     child->consts_ = consts_;
-    child->constIndex_ = constIndex_;
 
     const unsigned nbFuncs = getNbDefinedFuncs();
     if (!linkToParent) {
@@ -432,18 +450,10 @@ ZrRegistrarI* ZrParserRegistrar::spawn(bool linkToParent)
         for (unsigned i = 0; i < nbOps; ++i)
             child->storeOp(std::unique_ptr<ZrOperatorI>(getOp(i)->spawn()));
         for (unsigned i = 0; i < nbFuncs; ++i)
-            child->storeFunc(std::unique_ptr<ZrFunctionI>(getFunc(i)->spawn()));
+            child->functions_.add(std::unique_ptr<ZrFunctionI>(getFunc(i)->spawn()));
     } else {
         child->parent_ = this;
-        // Non-inheritable functions get a local copy that shadows the parent's in every lookup.
-        // One copy per overload is enough: the parent's list repeats its ancestors' overloads
-        // behind its own copies, and copying those again would double the list at every level.
-        std::set<std::pair<std::wstring, int>> copied;
-        for (unsigned i = 0; i < nbFuncs; ++i) {
-            ZrFunctionI* f = getFunc(i);
-            if (!f->isInheritable() && copied.emplace(textOf(f->getSymbol()), f->getNbArgs()).second)
-                child->storeFunc(std::unique_ptr<ZrFunctionI>(f->spawn()));
-        }
+        child->functions_.shadow(shadowsForChildren());
     }
     return child.release();
 }

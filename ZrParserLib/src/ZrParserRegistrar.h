@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ZrFunctionTable.h"
 #include "zrparser/ZrCom.h"
 #include "zrparser/ZrOperatorI.h"
 #include "zrparser/ZrParserItemI.h"
@@ -76,9 +77,10 @@ private:
         std::wstring symbol;
         unsigned symbolLength;
     };
-    struct FuncEntry {
-        std::unique_ptr<ZrFunctionI> item;
-        std::wstring symbol;
+    // Children share their parent's constants until they change them.
+    struct ConstTable {
+        std::vector<std::pair<std::wstring, double>> values;
+        std::map<std::wstring, unsigned> index;
     };
     // Variables are shared with the registrars linked to this one.
     struct VarRecord {
@@ -100,21 +102,22 @@ private:
     std::wstring operatorInside(const std::wstring& name);
 
     void storeOp(std::unique_ptr<ZrOperatorI> op);
-    void storeFunc(std::unique_ptr<ZrFunctionI> func);
-    void rebuildFuncIndex();
+    ConstTable& ownConsts();
+    std::span<const unsigned> ownOpsStartingWith(wchar_t first) const;
+    std::shared_ptr<const ZrFunctionTable::Shadows> shadowsForChildren();
     void rebuildVarIndex();
     void loadPluginItems(IZrParserPlugin& plugin, const wchar_t* clsidText);
 
     // Declared first, so released last: a plug-in's module holds the code of its items.
     std::vector<zr::ComPtr<IZrParserPlugin>> plugins_;
     std::vector<OpEntry> ops_;
-    std::array<std::vector<unsigned>, NB_BUCKETS> opBuckets_;
-    std::vector<FuncEntry> funcs_;
-    std::multimap<std::wstring, unsigned> funcIndex_;
+    // Made with the first own operator: linked children mostly have none.
+    std::unique_ptr<std::array<std::vector<unsigned>, NB_BUCKETS>> opBuckets_;
+    ZrFunctionTable functions_;
+    std::shared_ptr<const ZrFunctionTable::Shadows> childShadows_;
     std::vector<VarRecord> vars_;
     std::map<std::wstring, unsigned> varIndex_;
-    std::vector<std::pair<std::wstring, double>> consts_;
-    std::map<std::wstring, unsigned> constIndex_;
+    std::shared_ptr<ConstTable> consts_ = std::make_shared<ConstTable>();
     ZrSyntax syntax_;
     std::unique_ptr<ZrVariableFactoryI> factory_;
     ZrRegistrarI* parent_ = nullptr;

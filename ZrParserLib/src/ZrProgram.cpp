@@ -1,4 +1,4 @@
-// The compiled program's storage: steps, their argument arrays and owned instances.
+// The compiled program's storage: steps, their owned instances and the block of values.
 #include "ZrProgram.h"
 
 #include <iterator>
@@ -8,9 +8,9 @@ ZrProgramItem& ZrProgram::append(ZrParserItemI* item, unsigned nbArgs, unsigned 
     ZrProgramItem step;
     step.item = item;
     step.nbArgs = nbArgs;
+    step.argOffset = values.size();
     step.position = position;
-    if (nbArgs > 0)
-        step.args = std::make_unique<double[]>(nbArgs);
+    values.resize(values.size() + nbArgs, 0.0);
     items.push_back(std::move(step));
     return items.back();
 }
@@ -33,4 +33,19 @@ void ZrProgram::prependHeads(const std::vector<ZrParserItemI*>& variablesInFirst
     }
     std::move(items.begin(), items.end(), std::back_inserter(steps));
     items.swap(steps);
+}
+
+void ZrProgram::fixValues()
+{
+    std::size_t ownSlots = 1;
+    for (const ZrProgramItem& step : items)
+        ownSlots += step.isVarHead ? 1 : 0;
+    std::size_t next = values.size();
+    values.resize(values.size() + ownSlots, 0.0);
+    for (ZrProgramItem& step : items) {
+        step.args = values.data() + step.argOffset;
+        if (step.isVarHead)
+            step.result = values.data() + next++;
+    }
+    items.back().result = values.data() + next;
 }

@@ -1,5 +1,5 @@
 // The compiled program: a flat postfix list of steps whose results are written straight into
-// the argument slots of the steps that consume them.
+// the argument slots of the steps that consume them. Every slot lives in one block of values.
 #pragma once
 
 #include <memory>
@@ -10,11 +10,12 @@
 struct ZrProgramItem {
     ZrParserItemI* item = nullptr;             // null for a literal constant
     std::unique_ptr<ZrParserItemI> ownedItem;  // the per-use instance that `item` points at, if any
-    double value = 0.0;                        // folded value; result slot of the root and of variable heads
+    double value = 0.0;                        // the value of a constant step
     bool isConst = false;                      // the value is known and the step is never called
-    std::unique_ptr<double[]> args;            // nbArgs argument slots, filled by producers
+    double* args = nullptr;                    // nbArgs argument slots in the program's values, filled by producers
     unsigned nbArgs = 0;
-    double* result = nullptr;                  // an args slot of the consumer, or this step's own value
+    std::size_t argOffset = 0;                 // where args begin in the program's values
+    double* result = nullptr;                  // an args slot of the consumer, or the step's own slot
     unsigned position = 0;                     // where the step's token began in the space-free text
     bool isVarHead = false;                    // reads a variable once, at the front of the program
 
@@ -23,15 +24,15 @@ struct ZrProgramItem {
     ZrProgramItem& operator=(ZrProgramItem&&) = default;
     ZrProgramItem(const ZrProgramItem&) = delete;
     ZrProgramItem& operator=(const ZrProgramItem&) = delete;
-    // Per-use instances may still read variable stubs while they are destroyed, so the compiler
-    // clears its program before anything else.
-    ~ZrProgramItem() = default;
 };
 
-// The steps, with their argument arrays and the per-use instances they own. Argument arrays
-// never move once made, so result pointers into them stay valid while steps are moved.
+// The steps, the per-use instances they own, and one contiguous block of every value the
+// program reads and writes: the argument slots of each step, then one slot per variable head
+// and one for the result. The block grows while the text is parsed and is fixed once the
+// program is finished, when the pointers into it are set.
 struct ZrProgram {
     std::vector<ZrProgramItem> items;
+    std::vector<double> values;
 
     // Appends a step for a shared item (or a literal, item null), with nbArgs zeroed slots.
     ZrProgramItem& append(ZrParserItemI* item, unsigned nbArgs, unsigned position);
@@ -39,7 +40,14 @@ struct ZrProgram {
     ZrProgramItem& append(std::unique_ptr<ZrParserItemI> instance, unsigned nbArgs, unsigned position);
     // Puts one variable head step per variable at the front, the variable used first last.
     void prependHeads(const std::vector<ZrParserItemI*>& variablesInFirstUseOrder);
-    void clear() { items.clear(); }
+    // Adds the slots of the heads and of the result, and points every step's args (and the
+    // heads' and the last step's result) into the block, which no longer moves.
+    void fixValues();
+    void clear()
+    {
+        items.clear();
+        values.clear();
+    }
 
     std::size_t size() const { return items.size(); }
     bool empty() const { return items.empty(); }

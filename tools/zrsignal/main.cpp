@@ -7,6 +7,7 @@
 #include "Commands.h"
 #include "ErrorReport.h"
 #include "InputError.h"
+#include "zrmachinecode/ZrMachineCode.h"
 #include "RunCommand.h"
 
 using namespace zrsignal;
@@ -20,6 +21,8 @@ constexpr int EXIT_LIBRARY_FAILURE = 2;
 
 int main(int argc, char** argv)
 {
+    // Formulas run as machine code where the processor allows (ZR_JIT=0 interprets them).
+    zr::useMachineCode();
     CLI::App app{"Compiles a lighting formula once and evaluates it frame after frame."};
     app.name("zrsignal");
     app.require_subcommand(1);

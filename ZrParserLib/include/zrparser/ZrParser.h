@@ -6,6 +6,7 @@
 
 #include "zrparser/ZrCompilerI.h"
 #include "zrparser/ZrException.h"
+#include "zrparser/ZrExecutionPlan.h"
 #include "zrparser/ZrExport.h"
 #include "zrparser/ZrFunctionBase.h"
 #include "zrparser/ZrOperatorI.h"
@@ -16,6 +17,7 @@
 
 struct ZrProgram;
 struct ZrProgramItem;
+class ZrInterpreter;
 
 // Defines items, compiles one expression and evaluates it, typically once per frame.
 // A parser is used by one thread at a time.
@@ -35,6 +37,8 @@ public:
         double evaluate(unsigned, const double*) override { return *valuePtr_; }
         // Reads the same storage as this object, which must outlive the copy.
         ZrVariableI* spawn() const override;
+        // Where the value is read.
+        const double* address() const { return valuePtr_; }
 
     private:
         double* valuePtr_;
@@ -64,7 +68,8 @@ public:
     // ---- the parser's own operations ----
     virtual void initFrom(ZrCompilerI* compiler, ZrRegistrarI* registrar, bool linkToParent);
     virtual void copy(ZrParser& other, bool linkToParent);
-    // Runs the compiled program once. Allocates nothing and calls each step's item once.
+    // Runs the compiled program once. Allocates nothing, and calls each item that is not a
+    // built-in operator or a pure default function once, in program order.
     virtual double evaluate();
     virtual double evaluate(const wchar_t* expr);
     virtual void evaluateBatch(unsigned nbEvals, double* results);
@@ -95,6 +100,17 @@ public:
     std::wstring getExpression() override;
     void reset() override;
 
+    // ---- how the program runs ----
+    // The tier this parser runs its programs with from the next compile on; every tier gives
+    // the same values and makes the same calls.
+    void setExecutionTier(ZrExecutionTier tier);
+    // The tier that runs the current program: MachineCode falls back to Interpreter where no
+    // code generator is installed or none can make code for the program.
+    ZrExecutionTier getExecutionTier() const { return runningTier_; }
+    // The tier of parsers made from now on; MachineCode unless changed.
+    static void setDefaultExecutionTier(ZrExecutionTier tier);
+    static ZrExecutionTier getDefaultExecutionTier();
+
     // Access for functions that compile sub-expressions of their own.
     ZrCompilerI* getCompiler() { return compiler_.get(); }
     ZrRegistrarI* getRegistrar() { return registrar_.get(); }
@@ -109,6 +125,10 @@ private:
     void defineDefaults();
     // Builds the registrar and compiler of a child of `compiler` and `registrar`.
     void spawnFrom(ZrCompilerI* compiler, ZrRegistrarI* registrar, bool linkToParent);
+    // Derives how the current program runs at the wanted tier.
+    void preparePlan();
+    static double runReference(const void* parser);
+    static double readConstant(const void* value);
 
     // The compiler works on the registrar: it goes first, so it is declared last.
     std::unique_ptr<ZrRegistrarI> registrar_;
@@ -118,4 +138,12 @@ private:
     ZrProgramItem* endItem_ = nullptr;
     unsigned nbItems_ = 0;
     double constantResult_ = 0.0;
+
+    ZrExecutionTier wantedTier_;
+    ZrExecutionTier runningTier_ = ZrExecutionTier::Reference;
+    std::unique_ptr<ZrInterpreter> interpreter_;
+    std::unique_ptr<ZrMachineCodeI> machineCode_;
+    // What evaluate() calls, whatever the tier: one indirect call.
+    double (*runner_)(const void*) = &readConstant;
+    const void* runnerState_ = &constantResult_;
 };

@@ -1,0 +1,384 @@
+// Emission of x86-64 code for execution plans, with asmjit: one function per plan that takes no
+// argument and returns the result. Values stay in SSE registers between the step that makes
+// them and the inline step that reads them; slots are written where a call, a child parser or
+// the host reads them, and before every call (all SSE registers are the callee's to change).
+#include "ZrX86CodeGenerator.h"
+
+#include <array>
+#include <cstdint>
+#include <unordered_map>
+#include <unordered_set>
+
+#include <asmjit/x86.h>
+
+namespace {
+
+using namespace asmjit;
+
+JitRuntime& runtime()
+{
+    static JitRuntime instance;
+    return instance;
+}
+
+class X86MachineCode final : public ZrMachineCodeI {
+public:
+    explicit X86MachineCode(Entry entry) : entry_(entry) {}
+    X86MachineCode(const X86MachineCode&) = delete;
+    X86MachineCode& operator=(const X86MachineCode&) = delete;
+    ~X86MachineCode() override { runtime().release(entry_); }
+    Entry entry() const override { return entry_; }
+
+private:
+    Entry entry_;
+};
+
+// The code calls items through this, with the item's address as a constant.
+double callEvaluate(ZrParserItemI* item, unsigned nbArgs, const double* args)
+{
+    return item->evaluate(nbArgs, args);
+}
+
+// cmpsd predicates.
+constexpr std::uint32_t EQUAL = 0, LESS = 1, LESS_EQUAL = 2, NOT_EQUAL = 4;
+
+bool readsOperands(ZrPlanOp op)
+{
+    return op != ZrPlanOp::LoadThrough && op != ZrPlanOp::Call;
+}
+
+class Emitter {
+public:
+    Emitter(x86::Assembler& a, std::span<const ZrPlanStep> steps, const double* result)
+        : a_(a), steps_(steps), result_(result), base_(reinterpret_cast<std::intptr_t>(result))
+    {
+        countUses();
+    }
+
+    // The entry's argument, the result's address, is the base of the program's values: in rdi,
+    // or in rbx (saved for the caller) when the code calls out.
+    void emitFunction()
+    {
+        hundred_ = a_.newLabel();
+        zero_ = a_.newLabel();
+        signBit_ = a_.newLabel();
+        if (callsOut_) {
+            a_.push(x86::rbx); // also aligns the stack for calls
+            a_.mov(x86::rbx, x86::rdi);
+        }
+        for (const ZrPlanStep& step : steps_)
+            emitStep(step);
+        a_.movsd(x86::xmm0, x86::xmm(resultRegister_));
+        if (callsOut_)
+            a_.pop(x86::rbx);
+        a_.ret();
+        // Constants, 16 bytes each for the packed logical instructions.
+        a_.align(AlignMode::kData, 16);
+        a_.bind(hundred_);
+        a_.embedDouble(100.0, 2);
+        a_.bind(zero_);
+        a_.embedDouble(0.0, 2);
+        a_.bind(signBit_);
+        a_.embedUInt64(0x8000000000000000ull, 2);
+    }
+
+private:
+    struct Use {
+        int inlineReaders = 0;       // operands of later steps that read it where it lies
+        bool readFromMemory = false; // by a call's arguments, a child parser or the host
+    };
+
+    // ---- what reads each value ----
+
+    void countUses()
+    {
+        bool calls = false;
+        std::unordered_set<const double*> produced;
+        for (const ZrPlanStep& step : steps_) {
+            calls = calls || step.op == ZrPlanOp::Call;
+            callsOut_ = callsOut_ || step.op == ZrPlanOp::Call || step.op == ZrPlanOp::Unary || step.op == ZrPlanOp::Binary;
+            produced.insert(step.dst);
+        }
+        baseRegister_ = callsOut_ ? x86::rbx : x86::rdi;
+        for (const ZrPlanStep& step : steps_) {
+            if (readsOperands(step.op)) {
+                ++uses_[step.a].inlineReaders;
+                if (step.b)
+                    ++uses_[step.b].inlineReaders;
+            }
+            if (step.op == ZrPlanOp::Call)
+                for (unsigned i = 0; i < step.nbArgs; ++i)
+                    uses_[step.args + i].readFromMemory = true;
+            // A head: child parsers, run by calls, read its slot.
+            if (calls && step.op == ZrPlanOp::Copy && !produced.count(step.a))
+                uses_[step.dst].readFromMemory = true;
+        }
+        uses_[result_].readFromMemory = true;
+    }
+
+    // ---- registers: xmm2 to xmm15 hold values; xmm0 and xmm1 pass arguments and results ----
+
+    static constexpr int FIRST_REGISTER = 2;
+    static constexpr int NB_REGISTERS = 16;
+
+    int allocate()
+    {
+        for (int r = FIRST_REGISTER; r < NB_REGISTERS; ++r)
+            if (!holds_[r] && !busy_[r]) {
+                busy_[r] = true;
+                return r;
+            }
+        for (int r = FIRST_REGISTER; r < NB_REGISTERS; ++r)
+            if (!busy_[r]) {
+                spill(r);
+                busy_[r] = true;
+                return r;
+            }
+        return -1; // not reached: a step never keeps more than three registers busy
+    }
+
+    void release(int r)
+    {
+        if (holds_[r])
+            registerOf_.erase(holds_[r]);
+        holds_[r] = nullptr;
+        busy_[r] = false;
+    }
+
+    // Writes the value in register r to its slot if it is not there yet, and frees r.
+    void spill(int r)
+    {
+        const double* value = holds_[r];
+        if (value && !stored_.count(value)) {
+            a_.movsd(slot(value, x86::rax), x86::xmm(r));
+            stored_.insert(value);
+        }
+        release(r);
+    }
+
+    void spillAll()
+    {
+        for (int r = FIRST_REGISTER; r < NB_REGISTERS; ++r)
+            if (holds_[r])
+                spill(r);
+    }
+
+    // ---- operands ----
+
+    // The slot at `address`, relative to rbx when it is near, else through `scratch`.
+    x86::Mem slot(const double* address, const x86::Gp& scratch)
+    {
+        const std::intptr_t offset = reinterpret_cast<std::intptr_t>(address) - base_;
+        if (offset >= INT32_MIN && offset <= INT32_MAX)
+            return x86::qword_ptr(baseRegister_, static_cast<std::int32_t>(offset));
+        a_.mov(scratch, imm(reinterpret_cast<std::intptr_t>(address)));
+        return x86::qword_ptr(scratch);
+    }
+
+    // One reader has read the value at `address`.
+    void consume(const double* address)
+    {
+        Use& use = uses_[address];
+        if (--use.inlineReaders == 0)
+            if (auto held = registerOf_.find(address); held != registerOf_.end())
+                release(held->second);
+    }
+
+    // Passes the value at `address` to `emit` as a register or a memory operand, then counts the read.
+    template <class Emit>
+    void read(const double* address, Emit&& emit)
+    {
+        if (auto held = registerOf_.find(address); held != registerOf_.end())
+            emit(x86::xmm(held->second));
+        else
+            emit(slot(address, x86::rcx));
+        consume(address);
+    }
+
+    // A register the step may overwrite, holding the value at `address`: that value's own
+    // register when this is its last reader, else a copy.
+    int takeInto(const double* address)
+    {
+        auto held = registerOf_.find(address);
+        if (held != registerOf_.end() && uses_[address].inlineReaders == 1) {
+            const int r = held->second;
+            uses_[address].inlineReaders = 0;
+            registerOf_.erase(held);
+            holds_[r] = nullptr;
+            busy_[r] = true;
+            return r;
+        }
+        const int r = allocate();
+        read(address, [&](const auto& source) { a_.movsd(x86::xmm(r), source); });
+        return r;
+    }
+
+    // The step's value is in register r: written to its slot where it is read from memory,
+    // kept in r for the steps that read it there.
+    void produce(const double* dst, int r)
+    {
+        const Use& use = uses_[dst];
+        if (use.readFromMemory || use.inlineReaders == 0) {
+            a_.movsd(slot(dst, x86::rax), x86::xmm(r));
+            stored_.insert(dst);
+        }
+        if (dst == result_)
+            resultRegister_ = r;
+        if (use.inlineReaders > 0 || dst == result_) {
+            holds_[r] = dst;
+            registerOf_[dst] = r;
+            busy_[r] = false;
+        } else {
+            release(r);
+        }
+    }
+
+    // ---- steps ----
+
+    void emitStep(const ZrPlanStep& step)
+    {
+        switch (step.op) {
+        case ZrPlanOp::Copy: produce(step.dst, takeInto(step.a)); break;
+        case ZrPlanOp::LoadThrough: emitLoadThrough(step); break;
+        case ZrPlanOp::Call: emitCall(step); break;
+        case ZrPlanOp::Add: arithmetic(step, [&](auto d, const auto& s) { a_.addsd(d, s); }); break;
+        case ZrPlanOp::Subtract: arithmetic(step, [&](auto d, const auto& s) { a_.subsd(d, s); }); break;
+        case ZrPlanOp::Multiply: arithmetic(step, [&](auto d, const auto& s) { a_.mulsd(d, s); }); break;
+        case ZrPlanOp::Divide: arithmetic(step, [&](auto d, const auto& s) { a_.divsd(d, s); }); break;
+        // minsd and maxsd return their second operand unless the first is smaller (larger):
+        // exactly a < b ? a : b and a > b ? a : b, NaNs and signed zeros included.
+        case ZrPlanOp::Minimum: arithmetic(step, [&](auto d, const auto& s) { a_.minsd(d, s); }); break;
+        case ZrPlanOp::Maximum: arithmetic(step, [&](auto d, const auto& s) { a_.maxsd(d, s); }); break;
+        case ZrPlanOp::Negate: {
+            const int r = takeInto(step.a);
+            a_.xorpd(x86::xmm(r), x86::ptr(signBit_));
+            produce(step.dst, r);
+            break;
+        }
+        // A comparison's mask, all ones or all zeros, and-ed with 100.0 gives 100 or +0.
+        case ZrPlanOp::Greater: compare(step.dst, step.b, step.a, LESS); break;
+        case ZrPlanOp::Less: compare(step.dst, step.a, step.b, LESS); break;
+        case ZrPlanOp::GreaterEqual: compare(step.dst, step.b, step.a, LESS_EQUAL); break;
+        case ZrPlanOp::LessEqual: compare(step.dst, step.a, step.b, LESS_EQUAL); break;
+        case ZrPlanOp::Equal: compare(step.dst, step.a, step.b, EQUAL); break;
+        case ZrPlanOp::NotEqual: compare(step.dst, step.a, step.b, NOT_EQUAL); break; // true when unordered
+        case ZrPlanOp::And: logical(step, true); break;
+        case ZrPlanOp::Or: logical(step, false); break;
+        case ZrPlanOp::Not: {
+            const int r = takeInto(step.a);
+            a_.cmpsd(x86::xmm(r), x86::ptr(zero_), imm(EQUAL));
+            a_.andpd(x86::xmm(r), x86::ptr(hundred_));
+            produce(step.dst, r);
+            break;
+        }
+        case ZrPlanOp::Unary: emitFunctionCall(step, reinterpret_cast<const void*>(step.unary), 1); break;
+        case ZrPlanOp::Binary: emitFunctionCall(step, reinterpret_cast<const void*>(step.binary), 2); break;
+        }
+        for (int r = FIRST_REGISTER; r < NB_REGISTERS; ++r)
+            if (!holds_[r])
+                busy_[r] = false;
+    }
+
+    template <class Operation>
+    void arithmetic(const ZrPlanStep& step, Operation&& operation)
+    {
+        const int r = takeInto(step.a);
+        read(step.b, [&](const auto& source) { operation(x86::xmm(r), source); });
+        produce(step.dst, r);
+    }
+
+    // *dst = first PREDICATE second, as 100 or 0.
+    void compare(const double* dst, const double* first, const double* second, std::uint32_t predicate)
+    {
+        const int r = takeInto(first);
+        read(second, [&](const auto& source) { a_.cmpsd(x86::xmm(r), source, imm(predicate)); });
+        a_.andpd(x86::xmm(r), x86::ptr(hundred_));
+        produce(dst, r);
+    }
+
+    // Both operands (and) or either (or) different from 0, NaN counting as different.
+    void logical(const ZrPlanStep& step, bool both)
+    {
+        const int r = takeInto(step.a);
+        a_.cmpsd(x86::xmm(r), x86::ptr(zero_), imm(NOT_EQUAL));
+        const int other = takeInto(step.b);
+        a_.cmpsd(x86::xmm(other), x86::ptr(zero_), imm(NOT_EQUAL));
+        if (both)
+            a_.andpd(x86::xmm(r), x86::xmm(other));
+        else
+            a_.orpd(x86::xmm(r), x86::xmm(other));
+        release(other);
+        a_.andpd(x86::xmm(r), x86::ptr(hundred_));
+        produce(step.dst, r);
+    }
+
+    void emitLoadThrough(const ZrPlanStep& step)
+    {
+        const int r = allocate();
+        a_.mov(x86::rax, imm(reinterpret_cast<std::intptr_t>(step.through)));
+        a_.mov(x86::rax, x86::qword_ptr(x86::rax));
+        a_.movsd(x86::xmm(r), x86::qword_ptr(x86::rax));
+        produce(step.dst, r);
+    }
+
+    void emitCall(const ZrPlanStep& step)
+    {
+        spillAll();
+        a_.mov(x86::rdi, imm(reinterpret_cast<std::intptr_t>(step.item)));
+        a_.mov(x86::esi, imm(step.nbArgs));
+        a_.mov(x86::rdx, imm(reinterpret_cast<std::intptr_t>(step.args)));
+        a_.mov(x86::rax, imm(reinterpret_cast<std::intptr_t>(&callEvaluate)));
+        a_.call(x86::rax);
+        takeResult(step.dst);
+    }
+
+    // A pure default function of one or two arguments, given in xmm0 and xmm1.
+    void emitFunctionCall(const ZrPlanStep& step, const void* function, int nbArgs)
+    {
+        read(step.a, [&](const auto& source) { a_.movsd(x86::xmm0, source); });
+        if (nbArgs == 2)
+            read(step.b, [&](const auto& source) { a_.movsd(x86::xmm1, source); });
+        spillAll();
+        a_.mov(x86::rax, imm(reinterpret_cast<std::intptr_t>(function)));
+        a_.call(x86::rax);
+        takeResult(step.dst);
+    }
+
+    void takeResult(const double* dst)
+    {
+        const int r = allocate();
+        a_.movsd(x86::xmm(r), x86::xmm0);
+        produce(dst, r);
+    }
+
+    x86::Assembler& a_;
+    std::span<const ZrPlanStep> steps_;
+    const double* result_;
+    std::intptr_t base_;
+    std::unordered_map<const double*, Use> uses_;
+    std::unordered_map<const double*, int> registerOf_;
+    std::unordered_set<const double*> stored_;
+    std::array<const double*, NB_REGISTERS> holds_{};
+    std::array<bool, NB_REGISTERS> busy_{};
+    int resultRegister_ = 0;
+    bool callsOut_ = false;
+    x86::Gp baseRegister_ = x86::rbx;
+    Label hundred_, zero_, signBit_;
+};
+
+} // namespace
+
+std::unique_ptr<ZrMachineCodeI> ZrX86CodeGenerator::generate(std::span<const ZrPlanStep> steps, const double* result)
+{
+    if (steps.empty())
+        return nullptr;
+    CodeHolder code;
+    if (code.init(runtime().environment()) != kErrorOk)
+        return nullptr;
+    x86::Assembler assembler(&code);
+    Emitter(assembler, steps, result).emitFunction();
+    ZrMachineCodeI::Entry entry = nullptr;
+    if (runtime().add(&entry, &code) != kErrorOk)
+        return nullptr;
+    return std::make_unique<X86MachineCode>(entry);
+}

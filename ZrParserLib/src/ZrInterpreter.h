@@ -1,0 +1,50 @@
+// The interpreter of execution plans: a compact instruction list run by one switch, with the
+// operators and pure functions inline and pairs of arithmetic operations fused into one step.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "zrparser/ZrExecutionPlan.h"
+
+class ZrInterpreter {
+public:
+    // Instructions for `steps`, whose last step writes *result.
+    ZrInterpreter(std::span<const ZrPlanStep> steps, const double* result);
+
+    // Runs every instruction once, in order; allocates nothing.
+    double run() const;
+
+    static double runEntry(const void* interpreter) { return static_cast<const ZrInterpreter*>(interpreter)->run(); }
+
+private:
+    // The plan's operations, then the fused pairs: for outer and inner arithmetic operations O
+    // and I (add, subtract, multiply, divide), O(I(a, b), c) and O(c, I(a, b)).
+    using Code = std::uint8_t;
+    static constexpr Code FUSED = 64;
+    static Code fusedCode(ZrPlanOp inner, ZrPlanOp outer, bool innerOnTheLeft);
+
+    struct Instruction {
+        Code code;
+        unsigned nbArgs;
+        double* dst;
+        const double* a;
+        const double* b;
+        const double* c;
+        union {
+            ZrParserItemI* item;
+            double (*unary)(double);
+            double (*binary)(double, double);
+            const double* const* through;
+        };
+        double* args;
+    };
+
+    static Instruction translate(const ZrPlanStep& step);
+    // Fuses each arithmetic operation into the arithmetic operation that reads its result.
+    void fuseArithmeticPairs();
+
+    std::vector<Instruction> code_;
+    const double* result_;
+};
