@@ -95,8 +95,9 @@ private:
         bool calls = false;
         std::unordered_set<const double*> produced;
         for (const ZrPlanStep& step : steps_) {
-            calls = calls || step.op == ZrPlanOp::Call;
-            callsOut_ = callsOut_ || step.op == ZrPlanOp::Call || step.op == ZrPlanOp::Unary || step.op == ZrPlanOp::Binary;
+            calls = calls || step.op == ZrPlanOp::Call || step.op == ZrPlanOp::Choose;
+            callsOut_ = callsOut_ || step.op == ZrPlanOp::Call || step.op == ZrPlanOp::Unary ||
+                        step.op == ZrPlanOp::Binary || step.op == ZrPlanOp::Choose;
             produced.insert(step.dst);
         }
         baseRegister_ = callsOut_ ? x86::rbx : x86::rdi;
@@ -273,6 +274,7 @@ private:
         }
         case ZrPlanOp::Unary: emitFunctionCall(step, reinterpret_cast<const void*>(step.unary), 1); break;
         case ZrPlanOp::Binary: emitFunctionCall(step, reinterpret_cast<const void*>(step.binary), 2); break;
+        case ZrPlanOp::Choose: emitChoice(step); break;
         }
         for (int r = FIRST_REGISTER; r < NB_REGISTERS; ++r)
             if (!holds_[r])
@@ -342,6 +344,35 @@ private:
         a_.mov(x86::rax, imm(reinterpret_cast<std::intptr_t>(function)));
         a_.call(x86::rax);
         takeResult(step.dst);
+    }
+
+    // Runs the branch the condition picks (NaN picks the second), directly or as its constant.
+    void emitChoice(const ZrPlanStep& step)
+    {
+        read(step.a, [&](const auto& source) { a_.movsd(x86::xmm0, source); });
+        spillAll();
+        const Label second = a_.newLabel();
+        const Label done = a_.newLabel();
+        a_.ucomisd(x86::xmm0, x86::ptr(zero_));
+        a_.jbe(second); // not greater, or unordered
+        emitBranch(step.branch[0]);
+        a_.jmp(done);
+        a_.bind(second);
+        emitBranch(step.branch[1]);
+        a_.bind(done);
+        takeResult(step.dst);
+    }
+
+    void emitBranch(const ZrProgramRunner& branch)
+    {
+        if (branch.constant) {
+            a_.mov(x86::rax, imm(reinterpret_cast<std::intptr_t>(branch.constant)));
+            a_.movsd(x86::xmm0, x86::qword_ptr(x86::rax));
+            return;
+        }
+        a_.mov(x86::rdi, imm(reinterpret_cast<std::intptr_t>(branch.state)));
+        a_.mov(x86::rax, imm(reinterpret_cast<std::intptr_t>(branch.run)));
+        a_.call(x86::rax);
     }
 
     void takeResult(const double* dst)

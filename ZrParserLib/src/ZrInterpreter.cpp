@@ -46,6 +46,9 @@ ZrInterpreter::Instruction ZrInterpreter::translate(const ZrPlanStep& step)
     case ZrPlanOp::Binary:
         i.binary = step.binary;
         break;
+    case ZrPlanOp::Choose:
+        i.branches = &branches_[choice_++ * 2];
+        break;
     default:
         break;
     }
@@ -55,6 +58,10 @@ ZrInterpreter::Instruction ZrInterpreter::translate(const ZrPlanStep& step)
 ZrInterpreter::ZrInterpreter(std::span<const ZrPlanStep> steps, const double* result) : result_(result)
 {
     code_.reserve(steps.size());
+    // Reserved first: instructions keep pointers into it.
+    for (const ZrPlanStep& step : steps)
+        if (step.op == ZrPlanOp::Choose)
+            branches_.insert(branches_.end(), {step.branch[0], step.branch[1]});
     for (const ZrPlanStep& step : steps)
         code_.push_back(translate(step));
     fuseArithmeticPairs();
@@ -148,6 +155,7 @@ double ZrInterpreter::run() const
         case static_cast<Code>(Op::Not): *i.dst = logicalNot(*i.a); break;
         case static_cast<Code>(Op::Unary): *i.dst = i.unary(*i.a); break;
         case static_cast<Code>(Op::Binary): *i.dst = i.binary(*i.a, *i.b); break;
+        case static_cast<Code>(Op::Choose): *i.dst = runBranch(i.branches[*i.a > 0 ? 0 : 1]); break;
         ZR_FUSED_CASES_INNER(0)
         ZR_FUSED_CASES_INNER(1)
         ZR_FUSED_CASES_INNER(2)

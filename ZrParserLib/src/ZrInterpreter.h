@@ -37,14 +37,21 @@ private:
             double (*unary)(double);
             double (*binary)(double, double);
             const double* const* through;
+            const ZrProgramRunner* branches; // two
         };
         double* args;
     };
 
-    static Instruction translate(const ZrPlanStep& step);
+    Instruction translate(const ZrPlanStep& step);
+    static double runBranch(const ZrProgramRunner& branch)
+    {
+        return branch.constant ? *branch.constant : branch.run(branch.state);
+    }
     // Fuses each arithmetic operation into the arithmetic operation that reads its result.
     void fuseArithmeticPairs();
 
     std::vector<Instruction> code_;
+    std::vector<ZrProgramRunner> branches_; // two per Choose, in order
+    std::size_t choice_ = 0;
     const double* result_;
 };

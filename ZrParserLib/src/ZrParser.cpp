@@ -204,6 +204,11 @@ double ZrParser::readConstant(const void* value)
     return *static_cast<const double*>(value);
 }
 
+ZrProgramRunner ZrParser::runner() const
+{
+    return {runner_, runnerState_, nbItems_ == 0 ? &constantResult_ : nullptr};
+}
+
 double ZrParser::evaluate()
 {
     return runner_(runnerState_);

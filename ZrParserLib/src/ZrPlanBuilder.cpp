@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "ZrArithmetic.h"
+#include "ZrIfFct.h"
 #include "ZrParserCompiler.h"
 #include "ZrParserDefFuncs.h"
 #include "zrparser/ZrParser.h"
@@ -68,7 +69,7 @@ const std::unordered_map<std::type_index, InlineForm>& inlineForms()
 
 bool readsOperands(ZrPlanOp op)
 {
-    return op != ZrPlanOp::Copy && op != ZrPlanOp::LoadThrough && op != ZrPlanOp::Call;
+    return op != ZrPlanOp::LoadThrough && op != ZrPlanOp::Call;
 }
 
 // True when `slot` holds the folded constant 2: no step writes it.
@@ -122,6 +123,14 @@ ZrPlanStep planStep(ZrProgramItem& step, const ZrProgram& program)
         plan.b = step.nbArgs > 1 ? step.args + 1 : nullptr;
         return plan;
     }
+    if (auto* conditional = dynamic_cast<IfFct*>(&item); conditional && conditional->thenParser()) {
+        // The branches' programs run directly, as IfFct::evaluate runs them.
+        plan.op = ZrPlanOp::Choose;
+        plan.a = step.args;
+        plan.branch[0] = conditional->thenParser()->runner();
+        plan.branch[1] = conditional->elseParser()->runner();
+        return plan;
+    }
     plan.op = ZrPlanOp::Call;
     plan.item = &item;
     plan.nbArgs = step.nbArgs;
@@ -138,7 +147,7 @@ std::vector<ZrPlanStep> buildExecutionPlan(ZrProgram& program)
     bool hasCalls = false;
     for (ZrProgramItem& step : program.items) {
         steps.push_back(planStep(step, program));
-        hasCalls = hasCalls || steps.back().op == ZrPlanOp::Call;
+        hasCalls = hasCalls || steps.back().op == ZrPlanOp::Call || steps.back().op == ZrPlanOp::Choose;
     }
 
     // Every slot has one producer and one reader, except a head's, which every use of its
