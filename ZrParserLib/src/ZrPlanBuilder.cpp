@@ -4,6 +4,7 @@
 
 #include <typeindex>
 #include <unordered_map>
+#include <vector>
 
 #include "ZrArithmetic.h"
 #include "ZrIfFct.h"
@@ -155,17 +156,26 @@ std::vector<ZrPlanStep> buildExecutionPlan(ZrProgram& program)
     // that copies only passed on where the first copy read it. A host variable is read at its
     // uses instead of by its head only when the program makes no call: a call could change it,
     // or run a child parser that reads the head's slot.
-    std::unordered_map<const double*, std::size_t> producerOf;
+    const double* block = program.values.data();
+    const std::size_t blockSize = program.values.size();
+    const auto slotOf = [&](const double* address) -> std::ptrdiff_t {
+        const std::ptrdiff_t slot = address - block;
+        return address && slot >= 0 && static_cast<std::size_t>(slot) < blockSize ? slot : -1;
+    };
+    std::vector<int> producerOf(blockSize, -1); // every dst lies in the block
     for (std::size_t i = 0; i < steps.size(); ++i)
-        producerOf.emplace(steps[i].dst, i);
+        producerOf[static_cast<std::size_t>(slotOf(steps[i].dst))] = static_cast<int>(i);
+    const auto producer = [&](const double* address) {
+        const std::ptrdiff_t slot = slotOf(address);
+        return slot < 0 ? -1 : producerOf[static_cast<std::size_t>(slot)];
+    };
     std::vector<bool> dropped(steps.size(), false);
     const auto forward = [&](const double*& operand) {
         while (operand) {
-            const auto producer = producerOf.find(operand);
-            if (producer == producerOf.end() || steps[producer->second].op != ZrPlanOp::Copy)
+            const int p = producer(operand);
+            if (p < 0 || steps[p].op != ZrPlanOp::Copy)
                 return;
-            const std::size_t p = producer->second;
-            const bool readsHostVariable = producerOf.count(steps[p].a) == 0;
+            const bool readsHostVariable = producer(steps[p].a) < 0;
             if (readsHostVariable && hasCalls)
                 return;
             operand = steps[p].a;
@@ -179,18 +189,18 @@ std::vector<ZrPlanStep> buildExecutionPlan(ZrProgram& program)
             forward(step.b);
         }
 
-    std::unordered_map<const double*, int> readers;
+    std::vector<int> readers(blockSize, 0);
     for (std::size_t i = 0; i < steps.size(); ++i)
-        if (!dropped[i]) {
-            ++readers[steps[i].a];
-            ++readers[steps[i].b];
-        }
+        if (!dropped[i])
+            for (const double* operand : {steps[i].a, steps[i].b})
+                if (const std::ptrdiff_t slot = slotOf(operand); slot >= 0)
+                    ++readers[static_cast<std::size_t>(slot)];
     std::vector<ZrPlanStep> kept;
     kept.reserve(steps.size());
     for (std::size_t i = 0; i < steps.size(); ++i) {
         // A head all of whose readers now read the host's variable has nothing left to do.
-        const bool unreadHead =
-            !hasCalls && steps[i].op == ZrPlanOp::Copy && i + 1 < steps.size() && readers[steps[i].dst] == 0;
+        const bool unreadHead = !hasCalls && steps[i].op == ZrPlanOp::Copy && i + 1 < steps.size() &&
+                                readers[static_cast<std::size_t>(slotOf(steps[i].dst))] == 0;
         if (!dropped[i] && !unreadHead)
             kept.push_back(steps[i]);
     }
