@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -33,10 +34,21 @@ private:
     Entry entry_;
 };
 
-// The code calls items through this, with the item's address as a constant.
-double callEvaluate(ZrParserItemI* item, unsigned nbArgs, const double* args)
+// The function that `item->evaluate` runs, found in the item's virtual table the way the
+// x86-64 C++ ABI lays it out: a pointer to a virtual member function holds one plus the
+// function's offset in the table. The code calls it directly with the item as `this`.
+const void* evaluateFunctionOf(const ZrParserItemI* item)
 {
-    return item->evaluate(nbArgs, args);
+    struct MemberFunctionPointer {
+        std::uintptr_t functionOrOffset;
+        std::ptrdiff_t thisAdjustment;
+    };
+    double (ZrParserItemI::*evaluate)(unsigned, const double*) = &ZrParserItemI::evaluate;
+    MemberFunctionPointer representation;
+    static_assert(sizeof representation == sizeof evaluate);
+    std::memcpy(&representation, &evaluate, sizeof representation);
+    const auto* table = *reinterpret_cast<const char* const*>(item);
+    return *reinterpret_cast<const void* const*>(table + representation.functionOrOffset - 1);
 }
 
 // cmpsd predicates.
@@ -329,7 +341,7 @@ private:
         a_.mov(x86::rdi, imm(reinterpret_cast<std::intptr_t>(step.item)));
         a_.mov(x86::esi, imm(step.nbArgs));
         a_.mov(x86::rdx, imm(reinterpret_cast<std::intptr_t>(step.args)));
-        a_.mov(x86::rax, imm(reinterpret_cast<std::intptr_t>(&callEvaluate)));
+        a_.mov(x86::rax, imm(reinterpret_cast<std::intptr_t>(evaluateFunctionOf(step.item))));
         a_.call(x86::rax);
         takeResult(step.dst);
     }
