@@ -1,5 +1,6 @@
 #include "Measure.h"
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 

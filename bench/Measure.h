@@ -3,7 +3,6 @@
 // repetitions reported.
 #pragma once
 
-#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <vector>

@@ -1,6 +1,7 @@
 // The speed table in markdown: nanoseconds per evaluation beside hand-written C++, muParser
 // and (when built with it) ExprTk; a show of many formulas; compile times.
 // Usage: speed_table [table] [show] [compile]   (no argument: all three)
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdarg>
