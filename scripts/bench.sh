@@ -24,7 +24,7 @@ wanted() {
 
 model=$(lscpu | sed -n 's/^Model name: *//p' | head -n 1)
 cpus=$(lscpu | sed -n 's/^CPU(s): *//p' | head -n 1)
-echo "Machine: ${model:-unknown CPU}, ${cpus:-?} CPUs, $(uname -sr)."
+printf 'Machine: %s, %s CPUs, %s.\n\n' "${model:-unknown CPU}" "${cpus:-?}" "$(uname -sr)"
 
 table_sections=()
 for s in table show compile; do
