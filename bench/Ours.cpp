@@ -27,13 +27,13 @@ std::string narrow(const std::wstring& text)
 // calls with constant arguments fold and one instance serves every call.
 class SinFct final : public ZrFunctionBase<SinFct> {
 public:
-    static constexpr ZrFctInfo info{L"sin", nullptr, L"sin(x)", L"Sine of x radians.", 1, true, true};
+    static constexpr ZrFunctionInfo info{L"sin", nullptr, L"sin(x)", L"Sine of x radians.", 1, true, true};
     double evaluate(unsigned, const double* args) override { return std::sin(args[0]); }
 };
 
 class CosFct final : public ZrFunctionBase<CosFct> {
 public:
-    static constexpr ZrFctInfo info{L"cos", nullptr, L"cos(x)", L"Cosine of x radians.", 1, true, true};
+    static constexpr ZrFunctionInfo info{L"cos", nullptr, L"cos(x)", L"Cosine of x radians.", 1, true, true};
     double evaluate(unsigned, const double* args) override { return std::cos(args[0]); }
 };
 

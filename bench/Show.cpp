@@ -8,6 +8,7 @@
 
 #include "Measure.h"
 #include "Ours.h"
+#include "zrsignal/CSignalPlugin.h"
 
 namespace bench {
 
@@ -33,7 +34,7 @@ const wchar_t* const mix[] = {
 // "__timeInc()": the phase step of one frame, as the command-line host defines it.
 class TimeIncrementFct final : public ZrFunctionBase<TimeIncrementFct> {
 public:
-    static constexpr ZrFctInfo info{L"__timeInc", nullptr, L"__timeInc()", L"Phase step of one frame.", 0, false, true};
+    static constexpr ZrFunctionInfo info{L"__timeInc", nullptr, L"__timeInc()", L"Phase step of one frame.", 0, false, true};
     double evaluate(unsigned, const double*) override { return zr::TWO_PI / framesPerSecond; }
 };
 
@@ -45,6 +46,7 @@ struct ShowHost {
 
     explicit ShowHost(const OurEngine& engine)
     {
+        registerSignalPlugin();
         parser.undefineFuncsBySymbol(L"__sin");
         parser.undefineFuncsBySymbol(L"__cos");
         parser.undefineFuncsBySymbol(L"rand");

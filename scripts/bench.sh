@@ -35,7 +35,7 @@ if [[ ${#table_sections[@]} -gt 0 ]]; then
 fi
 
 if wanted zrsignal; then
-    zrsignal=build/default/tools/zrsignal/zrsignal
+    zrsignal=build/default/bin/zrsignal
     formula='__sin(0.1)*50+50'
     runs=7
     if command -v hyperfine >/dev/null; then
