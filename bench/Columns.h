@@ -15,9 +15,9 @@ struct OurEngine;
 struct Expression {
     const char* text;         // in our syntax, which ExprTk shares
     const char* muParserText; // muParser has no if(), only its ternary operator
-    // The same computation written in C++, and its timing with the common method.
+    // The same computation written in C++, and one repetition of its timed loop.
     double (*native)(double x, double y, double z);
-    double (*nativeNsPerEvaluation)(const std::vector<Triple>& inputs);
+    double (*nativeTimeEvaluations)(const std::vector<Triple>& inputs, std::size_t count);
     // Our engine performs the native operations in the same order, so its results must be
     // identical bit for bit; otherwise (x^2 is pow, x*x is a product) they need only be close.
     bool sameArithmetic;
@@ -31,7 +31,8 @@ public:
     virtual void compile(const Expression& e) = 0;
     // One evaluation at the current host values.
     virtual double evaluate() = 0;
-    virtual double nsPerEvaluation(const std::vector<Triple>& inputs) = 0;
+    // One repetition of the timed loop: nanoseconds per evaluation over `count` evaluations.
+    virtual double timeEvaluations(const std::vector<Triple>& inputs, std::size_t count) = 0;
 
     HostValues host;
 };

@@ -30,9 +30,9 @@ public:
             throw std::runtime_error(parser_.error());
     }
     double evaluate() override { return expression_.value(); }
-    double nsPerEvaluation(const std::vector<Triple>& inputs) override
+    double timeEvaluations(const std::vector<Triple>& inputs, std::size_t count) override
     {
-        return bench::nsPerEvaluation(inputs, host, [this] { return expression_.value(); });
+        return bench::timeEvaluations(inputs, host, count, [this] { return expression_.value(); });
     }
 
 private:

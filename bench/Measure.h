@@ -4,7 +4,9 @@
 #pragma once
 
 #include <chrono>
+#include <ctime>
 #include <cstddef>
+#include <functional>
 #include <vector>
 
 namespace bench {
@@ -35,6 +37,19 @@ inline double nanosecondsSince(Clock::time_point start)
     return std::chrono::duration<double, std::nano>(Clock::now() - start).count();
 }
 
+// The calling thread's CPU time: while the thread waits for a core that other work holds, this
+// clock stands still. Reading it is a system call (about a microsecond), so it times only long
+// stretches.
+inline double threadCpuNs()
+{
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e9 + double(t.tv_nsec);
+}
+
+// What reading threadCpuNs() twice adds to the interval between the two readings.
+double threadClockCostNs();
+
 // Takes its argument by value: sorts a copy.
 double median(std::vector<double> values);
 // The value at fraction `p` (0..1) of the sorted values, nearest rank.
@@ -55,29 +70,22 @@ double runEvaluations(const std::vector<Triple>& inputs, HostValues& host, std::
     return sum;
 }
 
-// Nanoseconds per evaluation: the median of several repetitions, each long enough (tens of
-// milliseconds) that the clock's resolution and a stray interruption do not matter.
+// One repetition: CPU nanoseconds per evaluation over `count` evaluations.
 template <class Evaluate>
-double nsPerEvaluation(const std::vector<Triple>& inputs, HostValues& host, Evaluate evaluate)
+double timeEvaluations(const std::vector<Triple>& inputs, HostValues& host, std::size_t count, Evaluate evaluate)
 {
-    constexpr double minRepetitionNs = 20e6;
-    constexpr int repetitions = 7;
-    // Warms caches and branch predictors, then doubles the count until one pass is long enough.
-    std::size_t count = inputCount;
-    for (;;) {
-        const Clock::time_point start = Clock::now();
-        sink = sink + runEvaluations(inputs, host, count, evaluate);
-        if (nanosecondsSince(start) >= minRepetitionNs)
-            break;
-        count *= 2;
-    }
-    std::vector<double> perEvaluation;
-    for (int r = 0; r < repetitions; ++r) {
-        const Clock::time_point start = Clock::now();
-        sink = sink + runEvaluations(inputs, host, count, evaluate);
-        perEvaluation.push_back(nanosecondsSince(start) / double(count));
-    }
-    return median(perEvaluation);
+    const double start = threadCpuNs();
+    sink = sink + runEvaluations(inputs, host, count, evaluate);
+    return (threadCpuNs() - start) / double(count);
 }
+
+// A timed loop: runs one repetition of `count` evaluations, returns nanoseconds per evaluation.
+using TimedLoop = std::function<double(std::size_t count)>;
+
+// Nanoseconds per evaluation of each loop: the median of several repetitions, each long enough
+// (tens of milliseconds) that reading the clock does not matter. The loops take turns,
+// repetition by repetition, so that a burst of load from elsewhere on the machine falls on all
+// of them rather than on every repetition of one.
+std::vector<double> medianNsPerEvaluation(const std::vector<TimedLoop>& loops);
 
 } // namespace bench

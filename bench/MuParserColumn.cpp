@@ -29,9 +29,9 @@ public:
         }
     }
     double evaluate() override { return parser_.Eval(); }
-    double nsPerEvaluation(const std::vector<Triple>& inputs) override
+    double timeEvaluations(const std::vector<Triple>& inputs, std::size_t count) override
     {
-        return bench::nsPerEvaluation(inputs, host, [this] { return parser_.Eval(); });
+        return bench::timeEvaluations(inputs, host, count, [this] { return parser_.Eval(); });
     }
 
 private:

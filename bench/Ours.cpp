@@ -64,9 +64,9 @@ public:
     std::string name() const override { return engine_.name; }
     void compile(const Expression& e) override { compileOrThrow(parser_, wide(e.text)); }
     double evaluate() override { return parser_.evaluate(); }
-    double nsPerEvaluation(const std::vector<Triple>& inputs) override
+    double timeEvaluations(const std::vector<Triple>& inputs, std::size_t count) override
     {
-        return bench::nsPerEvaluation(inputs, host, [this] { return parser_.evaluate(); });
+        return bench::timeEvaluations(inputs, host, count, [this] { return parser_.evaluate(); });
     }
 
 private:

@@ -20,16 +20,16 @@ namespace {
 // Hand-written C++ of an expression, inlined into the common timed loop. The inputs come from
 // memory at run time, so nothing folds beyond what the compiler does to any such code.
 template <double (*F)(double, double, double)>
-double nativeNsPerEvaluation(const std::vector<Triple>& inputs)
+double nativeTimeEvaluations(const std::vector<Triple>& inputs, std::size_t count)
 {
     HostValues host;
-    return nsPerEvaluation(inputs, host, [&host] { return F(host.x, host.y, host.z); });
+    return timeEvaluations(inputs, host, count, [&host] { return F(host.x, host.y, host.z); });
 }
 
 template <double (*F)(double, double, double)>
 constexpr Expression entry(const char* text, bool sameArithmetic = true, const char* muParserText = nullptr)
 {
-    return {text, muParserText, F, nativeNsPerEvaluation<F>, sameArithmetic};
+    return {text, muParserText, F, nativeTimeEvaluations<F>, sameArithmetic};
 }
 
 const char* const longExpression = "((x+y)*(y-z)+(z*x-y/3))/((x*x+y*y+z*z)+1)-(x-y)*(y-z)*(z-x)"
@@ -88,6 +88,31 @@ bool agrees(double value, double expected, bool identical)
     return std::abs(value - expected) <= 1e-12 * std::max(std::abs(value), std::abs(expected));
 }
 
+// Compiles `e` in `column` and compares its results with the C++ ones on a few inputs: a fast
+// wrong answer is no result. Returns whether the column compiled it; adds what went wrong to
+// `problems`.
+bool compileAndCheck(Column& column, const Expression& e, const std::vector<Triple>& inputs, bool bitForBit,
+                     std::vector<std::string>& problems)
+{
+    try {
+        column.compile(e);
+    } catch (const std::exception& error) {
+        problems.push_back(column.name() + " cannot compile `" + e.text + "`: " + error.what());
+        return false;
+    }
+    for (std::size_t i = 0; i < 8; ++i) {
+        const Triple& t = inputs[i];
+        column.host = {t.x, t.y, t.z};
+        const double value = column.evaluate(), expected = e.native(t.x, t.y, t.z);
+        if (!agrees(value, expected, bitForBit)) {
+            problems.push_back(format("%s: `%s` at x=%.17g y=%.17g z=%.17g gives %.17g, C++ %.17g",
+                                      column.name().c_str(), e.text, t.x, t.y, t.z, value, expected));
+            break;
+        }
+    }
+    return true;
+}
+
 void printTable(const std::vector<Triple>& inputs)
 {
     std::vector<std::unique_ptr<Column>> columns;
@@ -110,32 +135,27 @@ void printTable(const std::vector<Triple>& inputs)
                 rule.c_str());
     for (const Expression& e : expressions) {
         std::fprintf(stderr, "timing %s\n", e.text);
-        const double native = e.nativeNsPerEvaluation(inputs);
-        std::string row = "| " + label(e) + " | " + nanoseconds(native) + " |";
+        // The loops of one row take turns, so that its ratios are measured under the same load.
+        std::vector<TimedLoop> loops{[&](std::size_t count) { return e.nativeTimeEvaluations(inputs, count); }};
+        std::vector<bool> compiled(columns.size(), false);
         for (std::size_t c = 0; c < columns.size(); ++c) {
-            Column& column = *columns[c];
-            try {
-                column.compile(e);
-            } catch (const std::exception& error) {
-                problems.push_back(column.name() + " cannot compile `" + e.text + "`: " + error.what());
+            compiled[c] = compileAndCheck(*columns[c], e, inputs, c >= firstOurs && e.sameArithmetic, problems);
+            if (compiled[c])
+                loops.push_back([&, c](std::size_t count) { return columns[c]->timeEvaluations(inputs, count); });
+        }
+        const std::vector<double> ns = medianNsPerEvaluation(loops);
+        const double native = ns[0];
+        std::string row = "| " + label(e) + " | " + nanoseconds(native) + " |";
+        std::size_t next = 1;
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            if (!compiled[c]) {
                 row += " — |";
                 continue;
             }
-            // Checked once before timing: a fast wrong answer is no result.
-            for (std::size_t i = 0; i < 8; ++i) {
-                const Triple& t = inputs[i];
-                column.host = {t.x, t.y, t.z};
-                const double value = column.evaluate(), expected = e.native(t.x, t.y, t.z);
-                if (!agrees(value, expected, c >= firstOurs && e.sameArithmetic)) {
-                    problems.push_back(format("%s: `%s` at x=%.17g y=%.17g z=%.17g gives %.17g, C++ %.17g",
-                                              column.name().c_str(), e.text, t.x, t.y, t.z, value, expected));
-                    break;
-                }
-            }
-            const double ns = column.nsPerEvaluation(inputs);
-            logRatioSums[c] += std::log(ns / native);
+            const double r = ns[next++] / native;
+            logRatioSums[c] += std::log(r);
             ++ratioCounts[c];
-            row += " " + nanoseconds(ns) + " (" + ratio(ns / native) + ") |";
+            row += " " + nanoseconds(native * r) + " (" + ratio(r) + ") |";
         }
         std::printf("%s\n", row.c_str());
     }
