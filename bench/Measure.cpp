@@ -18,16 +18,6 @@ std::vector<Triple> makeInputs()
     return inputs;
 }
 
-double threadClockCostNs()
-{
-    std::vector<double> intervals;
-    for (int i = 0; i < 101; ++i) {
-        const double start = threadCpuNs();
-        intervals.push_back(threadCpuNs() - start);
-    }
-    return median(intervals);
-}
-
 double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());

@@ -38,17 +38,14 @@ inline double nanosecondsSince(Clock::time_point start)
 }
 
 // The calling thread's CPU time: while the thread waits for a core that other work holds, this
-// clock stands still. Reading it is a system call (about a microsecond), so it times only long
-// stretches.
+// clock stands still. Reading it is a system call (about a microsecond here, and it disturbs
+// caches), so it times only long stretches.
 inline double threadCpuNs()
 {
     timespec t;
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return double(t.tv_sec) * 1e9 + double(t.tv_nsec);
 }
-
-// What reading threadCpuNs() twice adds to the interval between the two readings.
-double threadClockCostNs();
 
 // Takes its argument by value: sorts a copy.
 double median(std::vector<double> values);
