@@ -8,9 +8,12 @@
 #include <cstdint>
 #include <cstring>
 #include <unordered_map>
+#include <memory_resource>
 #include <unordered_set>
 
 #include <asmjit/x86.h>
+
+#include "zrparser/ZrScratchMemory.h"
 
 namespace {
 
@@ -61,8 +64,10 @@ bool readsOperands(ZrPlanOp op)
 
 class Emitter {
 public:
-    Emitter(x86::Assembler& a, std::span<const ZrPlanStep> steps, const double* result)
-        : a_(a), steps_(steps), result_(result), base_(reinterpret_cast<std::intptr_t>(result))
+    Emitter(x86::Assembler& a, std::span<const ZrPlanStep> steps, const double* result,
+            std::pmr::memory_resource* scratch)
+        : a_(a), steps_(steps), result_(result), base_(reinterpret_cast<std::intptr_t>(result)), uses_(scratch),
+          registerOf_(scratch), stored_(scratch)
     {
         countUses();
     }
@@ -105,7 +110,7 @@ private:
     void countUses()
     {
         bool calls = false;
-        std::unordered_set<const double*> produced;
+        std::pmr::unordered_set<const double*> produced(uses_.get_allocator().resource());
         for (const ZrPlanStep& step : steps_) {
             calls = calls || step.op == ZrPlanOp::Call || step.op == ZrPlanOp::Choose;
             callsOut_ = callsOut_ || step.op == ZrPlanOp::Call || step.op == ZrPlanOp::Unary ||
@@ -398,9 +403,9 @@ private:
     std::span<const ZrPlanStep> steps_;
     const double* result_;
     std::intptr_t base_;
-    std::unordered_map<const double*, Use> uses_;
-    std::unordered_map<const double*, int> registerOf_;
-    std::unordered_set<const double*> stored_;
+    std::pmr::unordered_map<const double*, Use> uses_;
+    std::pmr::unordered_map<const double*, int> registerOf_;
+    std::pmr::unordered_set<const double*> stored_;
     std::array<const double*, NB_REGISTERS> holds_{};
     std::array<bool, NB_REGISTERS> busy_{};
     int resultRegister_ = 0;
@@ -415,11 +420,15 @@ std::unique_ptr<ZrMachineCodeI> ZrX86CodeGenerator::generate(std::span<const ZrP
 {
     if (steps.empty())
         return nullptr;
-    CodeHolder code;
+    // Reused, with the memory it grew: making code leaves nothing behind on the heap but the
+    // code itself.
+    thread_local CodeHolder code;
+    code.reset(ResetPolicy::kSoft);
     if (code.init(runtime().environment()) != kErrorOk)
         return nullptr;
     x86::Assembler assembler(&code);
-    Emitter(assembler, steps, result).emitFunction();
+    const zr::ScratchScope scratch;
+    Emitter(assembler, steps, result, scratch.memory()).emitFunction();
     ZrMachineCodeI::Entry entry = nullptr;
     if (runtime().add(&entry, &code) != kErrorOk)
         return nullptr;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory_resource>
 #include <span>
 #include <vector>
 
@@ -10,8 +11,8 @@
 
 class ZrInterpreter {
 public:
-    // Instructions for `steps`, whose last step writes *result.
-    ZrInterpreter(std::span<const ZrPlanStep> steps, const double* result);
+    // Instructions for `steps`, whose last step writes *result; its work is done in `scratch`.
+    ZrInterpreter(std::span<const ZrPlanStep> steps, const double* result, std::pmr::memory_resource* scratch);
 
     // Runs every instruction once, in order; allocates nothing.
     double run() const;
@@ -42,16 +43,15 @@ private:
         double* args;
     };
 
-    Instruction translate(const ZrPlanStep& step);
+    Instruction translate(const ZrPlanStep& step, const ZrProgramRunner* branches);
     static double runBranch(const ZrProgramRunner& branch)
     {
         return branch.constant ? *branch.constant : branch.run(branch.state);
     }
     // Fuses each arithmetic operation into the arithmetic operation that reads its result.
-    void fuseArithmeticPairs();
+    static void fuseArithmeticPairs(std::pmr::vector<Instruction>& code, std::pmr::memory_resource* scratch);
 
     std::vector<Instruction> code_;
     std::vector<ZrProgramRunner> branches_; // two per Choose, in order
-    std::size_t choice_ = 0;
     const double* result_;
 };

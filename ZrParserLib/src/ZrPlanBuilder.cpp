@@ -141,9 +141,9 @@ ZrPlanStep planStep(ZrProgramItem& step, const ZrProgram& program)
 
 } // namespace
 
-std::vector<ZrPlanStep> buildExecutionPlan(ZrProgram& program)
+std::pmr::vector<ZrPlanStep> buildExecutionPlan(ZrProgram& program, std::pmr::memory_resource* scratch)
 {
-    std::vector<ZrPlanStep> steps;
+    std::pmr::vector<ZrPlanStep> steps(scratch);
     steps.reserve(program.size());
     bool hasCalls = false;
     for (ZrProgramItem& step : program.items) {
@@ -162,14 +162,14 @@ std::vector<ZrPlanStep> buildExecutionPlan(ZrProgram& program)
         const std::ptrdiff_t slot = address - block;
         return address && slot >= 0 && static_cast<std::size_t>(slot) < blockSize ? slot : -1;
     };
-    std::vector<int> producerOf(blockSize, -1); // every dst lies in the block
+    std::pmr::vector<int> producerOf(blockSize, -1, scratch); // every dst lies in the block
     for (std::size_t i = 0; i < steps.size(); ++i)
         producerOf[static_cast<std::size_t>(slotOf(steps[i].dst))] = static_cast<int>(i);
     const auto producer = [&](const double* address) {
         const std::ptrdiff_t slot = slotOf(address);
         return slot < 0 ? -1 : producerOf[static_cast<std::size_t>(slot)];
     };
-    std::vector<bool> dropped(steps.size(), false);
+    std::pmr::vector<bool> dropped(steps.size(), false, scratch);
     const auto forward = [&](const double*& operand) {
         while (operand) {
             const int p = producer(operand);
@@ -189,13 +189,13 @@ std::vector<ZrPlanStep> buildExecutionPlan(ZrProgram& program)
             forward(step.b);
         }
 
-    std::vector<int> readers(blockSize, 0);
+    std::pmr::vector<int> readers(blockSize, 0, scratch);
     for (std::size_t i = 0; i < steps.size(); ++i)
         if (!dropped[i])
             for (const double* operand : {steps[i].a, steps[i].b})
                 if (const std::ptrdiff_t slot = slotOf(operand); slot >= 0)
                     ++readers[static_cast<std::size_t>(slot)];
-    std::vector<ZrPlanStep> kept;
+    std::pmr::vector<ZrPlanStep> kept(scratch);
     kept.reserve(steps.size());
     for (std::size_t i = 0; i < steps.size(); ++i) {
         // A head all of whose readers now read the host's variable has nothing left to do.
