@@ -6,10 +6,14 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <unordered_map>
+#include <memory_resource>
 #include <unordered_set>
 
 #include <asmjit/x86.h>
+
+#include "zrparser/ZrScratchMemory.h"
 
 namespace {
 
@@ -33,10 +37,21 @@ private:
     Entry entry_;
 };
 
-// The code calls items through this, with the item's address as a constant.
-double callEvaluate(ZrParserItemI* item, unsigned nbArgs, const double* args)
+// The function that `item->evaluate` runs, found in the item's virtual table the way the
+// x86-64 C++ ABI lays it out: a pointer to a virtual member function holds one plus the
+// function's offset in the table. The code calls it directly with the item as `this`.
+const void* evaluateFunctionOf(const ZrParserItemI* item)
 {
-    return item->evaluate(nbArgs, args);
+    struct MemberFunctionPointer {
+        std::uintptr_t functionOrOffset;
+        std::ptrdiff_t thisAdjustment;
+    };
+    double (ZrParserItemI::*evaluate)(unsigned, const double*) = &ZrParserItemI::evaluate;
+    MemberFunctionPointer representation;
+    static_assert(sizeof representation == sizeof evaluate);
+    std::memcpy(&representation, &evaluate, sizeof representation);
+    const auto* table = *reinterpret_cast<const char* const*>(item);
+    return *reinterpret_cast<const void* const*>(table + representation.functionOrOffset - 1);
 }
 
 // cmpsd predicates.
@@ -49,8 +64,10 @@ bool readsOperands(ZrPlanOp op)
 
 class Emitter {
 public:
-    Emitter(x86::Assembler& a, std::span<const ZrPlanStep> steps, const double* result)
-        : a_(a), steps_(steps), result_(result), base_(reinterpret_cast<std::intptr_t>(result))
+    Emitter(x86::Assembler& a, std::span<const ZrPlanStep> steps, const double* result,
+            std::pmr::memory_resource* scratch)
+        : a_(a), steps_(steps), result_(result), base_(reinterpret_cast<std::intptr_t>(result)), uses_(scratch),
+          registerOf_(scratch), stored_(scratch)
     {
         countUses();
     }
@@ -93,10 +110,11 @@ private:
     void countUses()
     {
         bool calls = false;
-        std::unordered_set<const double*> produced;
+        std::pmr::unordered_set<const double*> produced(uses_.get_allocator().resource());
         for (const ZrPlanStep& step : steps_) {
-            calls = calls || step.op == ZrPlanOp::Call;
-            callsOut_ = callsOut_ || step.op == ZrPlanOp::Call || step.op == ZrPlanOp::Unary || step.op == ZrPlanOp::Binary;
+            calls = calls || step.op == ZrPlanOp::Call || step.op == ZrPlanOp::Choose;
+            callsOut_ = callsOut_ || step.op == ZrPlanOp::Call || step.op == ZrPlanOp::Unary ||
+                        step.op == ZrPlanOp::Binary || step.op == ZrPlanOp::Choose;
             produced.insert(step.dst);
         }
         baseRegister_ = callsOut_ ? x86::rbx : x86::rdi;
@@ -273,6 +291,7 @@ private:
         }
         case ZrPlanOp::Unary: emitFunctionCall(step, reinterpret_cast<const void*>(step.unary), 1); break;
         case ZrPlanOp::Binary: emitFunctionCall(step, reinterpret_cast<const void*>(step.binary), 2); break;
+        case ZrPlanOp::Choose: emitChoice(step); break;
         }
         for (int r = FIRST_REGISTER; r < NB_REGISTERS; ++r)
             if (!holds_[r])
@@ -327,7 +346,7 @@ private:
         a_.mov(x86::rdi, imm(reinterpret_cast<std::intptr_t>(step.item)));
         a_.mov(x86::esi, imm(step.nbArgs));
         a_.mov(x86::rdx, imm(reinterpret_cast<std::intptr_t>(step.args)));
-        a_.mov(x86::rax, imm(reinterpret_cast<std::intptr_t>(&callEvaluate)));
+        a_.mov(x86::rax, imm(reinterpret_cast<std::intptr_t>(evaluateFunctionOf(step.item))));
         a_.call(x86::rax);
         takeResult(step.dst);
     }
@@ -344,6 +363,35 @@ private:
         takeResult(step.dst);
     }
 
+    // Runs the branch the condition picks (NaN picks the second), directly or as its constant.
+    void emitChoice(const ZrPlanStep& step)
+    {
+        read(step.a, [&](const auto& source) { a_.movsd(x86::xmm0, source); });
+        spillAll();
+        const Label second = a_.newLabel();
+        const Label done = a_.newLabel();
+        a_.ucomisd(x86::xmm0, x86::ptr(zero_));
+        a_.jbe(second); // not greater, or unordered
+        emitBranch(step.branch[0]);
+        a_.jmp(done);
+        a_.bind(second);
+        emitBranch(step.branch[1]);
+        a_.bind(done);
+        takeResult(step.dst);
+    }
+
+    void emitBranch(const ZrProgramRunner& branch)
+    {
+        if (branch.constant) {
+            a_.mov(x86::rax, imm(reinterpret_cast<std::intptr_t>(branch.constant)));
+            a_.movsd(x86::xmm0, x86::qword_ptr(x86::rax));
+            return;
+        }
+        a_.mov(x86::rdi, imm(reinterpret_cast<std::intptr_t>(branch.state)));
+        a_.mov(x86::rax, imm(reinterpret_cast<std::intptr_t>(branch.run)));
+        a_.call(x86::rax);
+    }
+
     void takeResult(const double* dst)
     {
         const int r = allocate();
@@ -355,9 +403,9 @@ private:
     std::span<const ZrPlanStep> steps_;
     const double* result_;
     std::intptr_t base_;
-    std::unordered_map<const double*, Use> uses_;
-    std::unordered_map<const double*, int> registerOf_;
-    std::unordered_set<const double*> stored_;
+    std::pmr::unordered_map<const double*, Use> uses_;
+    std::pmr::unordered_map<const double*, int> registerOf_;
+    std::pmr::unordered_set<const double*> stored_;
     std::array<const double*, NB_REGISTERS> holds_{};
     std::array<bool, NB_REGISTERS> busy_{};
     int resultRegister_ = 0;
@@ -372,11 +420,15 @@ std::unique_ptr<ZrMachineCodeI> ZrX86CodeGenerator::generate(std::span<const ZrP
 {
     if (steps.empty())
         return nullptr;
-    CodeHolder code;
+    // Reused, with the memory it grew: making code leaves nothing behind on the heap but the
+    // code itself.
+    thread_local CodeHolder code;
+    code.reset(ResetPolicy::kSoft);
     if (code.init(runtime().environment()) != kErrorOk)
         return nullptr;
     x86::Assembler assembler(&code);
-    Emitter(assembler, steps, result).emitFunction();
+    const zr::ScratchScope scratch;
+    Emitter(assembler, steps, result, scratch.memory()).emitFunction();
     ZrMachineCodeI::Entry entry = nullptr;
     if (runtime().add(&entry, &code) != kErrorOk)
         return nullptr;

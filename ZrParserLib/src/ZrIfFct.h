@@ -12,6 +12,9 @@ class IfFct final : public ZrFunctionBase<IfFct, ZrFctParamTokenizer::ClientFctI
 public:
     static const ZrFunctionInfo info;
 
+    // The branches' parsers, null until the call is compiled.
+    ZrParser* thenParser() const { return thenParser_.get(); }
+    ZrParser* elseParser() const { return elseParser_.get(); }
 
     // Constant while not compiled; afterwards only when both branches folded.
     bool isConstant() const override;

@@ -24,7 +24,7 @@ ZrInterpreter::Code ZrInterpreter::fusedCode(ZrPlanOp inner, ZrPlanOp outer, boo
     return static_cast<Code>(FUSED + (arithmeticIndex(inner) * 4 + arithmeticIndex(outer)) * 2 + (innerOnTheLeft ? 0 : 1));
 }
 
-ZrInterpreter::Instruction ZrInterpreter::translate(const ZrPlanStep& step)
+ZrInterpreter::Instruction ZrInterpreter::translate(const ZrPlanStep& step, const ZrProgramRunner* branches)
 {
     Instruction i{};
     i.code = static_cast<Code>(step.op);
@@ -42,9 +42,14 @@ ZrInterpreter::Instruction ZrInterpreter::translate(const ZrPlanStep& step)
         break;
     case ZrPlanOp::Unary:
         i.unary = step.unary;
+        if (step.unary == &zr::kernel::squareAsPow)
+            i.code = SQUARE;
         break;
     case ZrPlanOp::Binary:
         i.binary = step.binary;
+        break;
+    case ZrPlanOp::Choose:
+        i.branches = branches;
         break;
     default:
         break;
@@ -52,32 +57,46 @@ ZrInterpreter::Instruction ZrInterpreter::translate(const ZrPlanStep& step)
     return i;
 }
 
-ZrInterpreter::ZrInterpreter(std::span<const ZrPlanStep> steps, const double* result) : result_(result)
+// The instructions are made and fused in scratch memory; the interpreter keeps one exact copy.
+ZrInterpreter::ZrInterpreter(std::span<const ZrPlanStep> steps, const double* result,
+                             std::pmr::memory_resource* scratch)
+    : result_(result)
 {
-    code_.reserve(steps.size());
+    std::size_t nbChoices = 0;
     for (const ZrPlanStep& step : steps)
-        code_.push_back(translate(step));
-    fuseArithmeticPairs();
-    code_.shrink_to_fit();
+        nbChoices += step.op == ZrPlanOp::Choose ? 1 : 0;
+    branches_.reserve(2 * nbChoices); // instructions keep pointers into it
+    std::pmr::vector<Instruction> code(scratch);
+    code.reserve(steps.size());
+    for (const ZrPlanStep& step : steps) {
+        const ZrProgramRunner* branches = nullptr;
+        if (step.op == ZrPlanOp::Choose) {
+            branches = branches_.data() + branches_.size();
+            branches_.insert(branches_.end(), {step.branch[0], step.branch[1]});
+        }
+        code.push_back(translate(step, branches));
+    }
+    fuseArithmeticPairs(code, scratch);
+    code_.assign(code.begin(), code.end());
 }
 
 // The inner operation moves to its reader's place. Nothing in between reads its result (only
 // the reader does) or writes its operands (every slot is written once, before it is read, and
 // host variables are read at their uses only in plans that make no call).
-void ZrInterpreter::fuseArithmeticPairs()
+void ZrInterpreter::fuseArithmeticPairs(std::pmr::vector<Instruction>& code, std::pmr::memory_resource* scratch)
 {
-    std::unordered_map<const double*, std::size_t> producerOf;
-    for (std::size_t i = 0; i < code_.size(); ++i)
-        producerOf.emplace(code_[i].dst, i);
-    std::vector<bool> fused(code_.size(), false);
-    for (Instruction& outer : code_) {
+    std::pmr::unordered_map<const double*, std::size_t> producerOf(scratch);
+    for (std::size_t i = 0; i < code.size(); ++i)
+        producerOf.emplace(code[i].dst, i);
+    std::pmr::vector<bool> fused(code.size(), false, scratch);
+    for (Instruction& outer : code) {
         if (outer.code >= FUSED || !isArithmetic(static_cast<ZrPlanOp>(outer.code)))
             continue;
         for (const bool left : {true, false}) {
             const auto producer = producerOf.find(left ? outer.a : outer.b);
             if (producer == producerOf.end())
                 continue;
-            const Instruction& inner = code_[producer->second];
+            const Instruction& inner = code[producer->second];
             if (inner.code >= FUSED || fused[producer->second] || !isArithmetic(static_cast<ZrPlanOp>(inner.code)))
                 continue;
             fused[producer->second] = true;
@@ -89,10 +108,10 @@ void ZrInterpreter::fuseArithmeticPairs()
         }
     }
     std::size_t kept = 0;
-    for (std::size_t i = 0; i < code_.size(); ++i)
+    for (std::size_t i = 0; i < code.size(); ++i)
         if (!fused[i])
-            code_[kept++] = code_[i];
-    code_.resize(kept);
+            code[kept++] = code[i];
+    code.resize(kept);
 }
 
 namespace {
@@ -148,6 +167,8 @@ double ZrInterpreter::run() const
         case static_cast<Code>(Op::Not): *i.dst = logicalNot(*i.a); break;
         case static_cast<Code>(Op::Unary): *i.dst = i.unary(*i.a); break;
         case static_cast<Code>(Op::Binary): *i.dst = i.binary(*i.a, *i.b); break;
+        case static_cast<Code>(Op::Choose): *i.dst = runBranch(i.branches[*i.a > 0 ? 0 : 1]); break;
+        case SQUARE: *i.dst = squareAsPow(*i.a); break;
         ZR_FUSED_CASES_INNER(0)
         ZR_FUSED_CASES_INNER(1)
         ZR_FUSED_CASES_INNER(2)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory_resource>
 #include <span>
 #include <vector>
 
@@ -10,8 +11,8 @@
 
 class ZrInterpreter {
 public:
-    // Instructions for `steps`, whose last step writes *result.
-    ZrInterpreter(std::span<const ZrPlanStep> steps, const double* result);
+    // Instructions for `steps`, whose last step writes *result; its work is done in `scratch`.
+    ZrInterpreter(std::span<const ZrPlanStep> steps, const double* result, std::pmr::memory_resource* scratch);
 
     // Runs every instruction once, in order; allocates nothing.
     double run() const;
@@ -22,6 +23,7 @@ private:
     // The plan's operations, then the fused pairs: for outer and inner arithmetic operations O
     // and I (add, subtract, multiply, divide), O(I(a, b), c) and O(c, I(a, b)).
     using Code = std::uint8_t;
+    static constexpr Code SQUARE = 63; // x^2: the product where it is pow's double, inline
     static constexpr Code FUSED = 64;
     static Code fusedCode(ZrPlanOp inner, ZrPlanOp outer, bool innerOnTheLeft);
 
@@ -37,14 +39,20 @@ private:
             double (*unary)(double);
             double (*binary)(double, double);
             const double* const* through;
+            const ZrProgramRunner* branches; // two
         };
         double* args;
     };
 
-    static Instruction translate(const ZrPlanStep& step);
+    Instruction translate(const ZrPlanStep& step, const ZrProgramRunner* branches);
+    static double runBranch(const ZrProgramRunner& branch)
+    {
+        return branch.constant ? *branch.constant : branch.run(branch.state);
+    }
     // Fuses each arithmetic operation into the arithmetic operation that reads its result.
-    void fuseArithmeticPairs();
+    static void fuseArithmeticPairs(std::pmr::vector<Instruction>& code, std::pmr::memory_resource* scratch);
 
     std::vector<Instruction> code_;
+    std::vector<ZrProgramRunner> branches_; // two per Choose, in order
     const double* result_;
 };

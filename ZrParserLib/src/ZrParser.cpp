@@ -17,6 +17,7 @@
 #include "ZrInterpreter.h"
 #include "ZrPlanBuilder.h"
 #include "ZrProgram.h"
+#include "zrparser/ZrScratchMemory.h"
 #include "zrparser/ZrComponentFactory.h"
 #include "zrparser/ZrParserInfo.h"
 
@@ -204,6 +205,11 @@ double ZrParser::readConstant(const void* value)
     return *static_cast<const double*>(value);
 }
 
+ZrProgramRunner ZrParser::runner() const
+{
+    return {runner_, runnerState_, nbItems_ == 0 ? &constantResult_ : nullptr};
+}
+
 double ZrParser::evaluate()
 {
     return runner_(runnerState_);
@@ -230,7 +236,8 @@ void ZrParser::preparePlan()
         runnerState_ = this;
         return;
     }
-    const std::vector<ZrPlanStep> plan = buildExecutionPlan(*program_);
+    const zr::ScratchScope scratch;
+    const std::pmr::vector<ZrPlanStep> plan = buildExecutionPlan(*program_, scratch.memory());
     const double* result = endItem_[-1].result;
     if (ZrCodeGeneratorI* generator = zr::codeGenerator(); generator && wantedTier_ == ZrExecutionTier::MachineCode)
         machineCode_ = generator->generate(plan, result);
@@ -239,7 +246,7 @@ void ZrParser::preparePlan()
         runnerState_ = result;
         return;
     }
-    interpreter_ = std::make_unique<ZrInterpreter>(plan, result);
+    interpreter_ = std::make_unique<ZrInterpreter>(plan, result, scratch.memory());
     runningTier_ = ZrExecutionTier::Interpreter;
     runner_ = &ZrInterpreter::runEntry;
     runnerState_ = interpreter_.get();

@@ -511,31 +511,25 @@ void ZrParserRegistrar::loadPluginItems(IZrParserPlugin& plugin, const wchar_t* 
                             L"param1", pluginVersion),
                 __LINE__, ZR_SOURCE_FILE);
 
-    int nbOps = 0;
-    if (zr::failed(plugin.getNbOps(&nbOps)))
-        pluginFailed(__LINE__);
-    for (int i = 0; i < nbOps; ++i) {
-        ZrOperatorI* op = nullptr;
-        if (zr::failed(plugin.createOp(i, &op)) || !op)
+    // Defines each item of one kind that the plug-in offers, in its order; items defined before
+    // a conflict stay defined.
+    const auto defineOffered = [&]<class Item>(zr::HRESULT (IZrParserPlugin::*count)(int*),
+                                               zr::HRESULT (IZrParserPlugin::*create)(int, Item**),
+                                               void (ZrParserRegistrar::*define)(Item*)) {
+        int nbItems = 0;
+        if (zr::failed((plugin.*count)(&nbItems)))
             pluginFailed(__LINE__);
-        try {
-            defineOp(op);
-        } catch (ZrParserException& e) {
-            ZR_RETHROW_WITH(e, ZrExcepData(L"ZRDEFEXCEP_PluginDefConflict", L"itemName", clsidText));
+        for (int i = 0; i < nbItems; ++i) {
+            Item* item = nullptr;
+            if (zr::failed((plugin.*create)(i, &item)) || !item)
+                pluginFailed(__LINE__);
+            try {
+                (this->*define)(item);
+            } catch (ZrParserException& e) {
+                ZR_RETHROW_WITH(e, ZrExcepData(L"ZRDEFEXCEP_PluginDefConflict", L"itemName", clsidText));
+            }
         }
-    }
-
-    int nbFuncs = 0;
-    if (zr::failed(plugin.getNbFuncs(&nbFuncs)))
-        pluginFailed(__LINE__);
-    for (int i = 0; i < nbFuncs; ++i) {
-        ZrFunctionI* func = nullptr;
-        if (zr::failed(plugin.createFunc(i, &func)) || !func)
-            pluginFailed(__LINE__);
-        try {
-            defineFunc(func);
-        } catch (ZrParserException& e) {
-            ZR_RETHROW_WITH(e, ZrExcepData(L"ZRDEFEXCEP_PluginDefConflict", L"itemName", clsidText));
-        }
-    }
+    };
+    defineOffered(&IZrParserPlugin::getNbOps, &IZrParserPlugin::createOp, &ZrParserRegistrar::defineOp);
+    defineOffered(&IZrParserPlugin::getNbFuncs, &IZrParserPlugin::createFunc, &ZrParserRegistrar::defineFunc);
 }

@@ -4,8 +4,10 @@
 
 #include <typeindex>
 #include <unordered_map>
+#include <vector>
 
 #include "ZrArithmetic.h"
+#include "ZrIfFct.h"
 #include "ZrParserCompiler.h"
 #include "ZrParserDefFuncs.h"
 #include "zrparser/ZrParser.h"
@@ -68,7 +70,7 @@ const std::unordered_map<std::type_index, InlineForm>& inlineForms()
 
 bool readsOperands(ZrPlanOp op)
 {
-    return op != ZrPlanOp::Copy && op != ZrPlanOp::LoadThrough && op != ZrPlanOp::Call;
+    return op != ZrPlanOp::LoadThrough && op != ZrPlanOp::Call;
 }
 
 // True when `slot` holds the folded constant 2: no step writes it.
@@ -122,6 +124,14 @@ ZrPlanStep planStep(ZrProgramItem& step, const ZrProgram& program)
         plan.b = step.nbArgs > 1 ? step.args + 1 : nullptr;
         return plan;
     }
+    if (auto* conditional = dynamic_cast<IfFct*>(&item); conditional && conditional->thenParser()) {
+        // The branches' programs run directly, as IfFct::evaluate runs them.
+        plan.op = ZrPlanOp::Choose;
+        plan.a = step.args;
+        plan.branch[0] = conditional->thenParser()->runner();
+        plan.branch[1] = conditional->elseParser()->runner();
+        return plan;
+    }
     plan.op = ZrPlanOp::Call;
     plan.item = &item;
     plan.nbArgs = step.nbArgs;
@@ -131,14 +141,14 @@ ZrPlanStep planStep(ZrProgramItem& step, const ZrProgram& program)
 
 } // namespace
 
-std::vector<ZrPlanStep> buildExecutionPlan(ZrProgram& program)
+std::pmr::vector<ZrPlanStep> buildExecutionPlan(ZrProgram& program, std::pmr::memory_resource* scratch)
 {
-    std::vector<ZrPlanStep> steps;
+    std::pmr::vector<ZrPlanStep> steps(scratch);
     steps.reserve(program.size());
     bool hasCalls = false;
     for (ZrProgramItem& step : program.items) {
         steps.push_back(planStep(step, program));
-        hasCalls = hasCalls || steps.back().op == ZrPlanOp::Call;
+        hasCalls = hasCalls || steps.back().op == ZrPlanOp::Call || steps.back().op == ZrPlanOp::Choose;
     }
 
     // Every slot has one producer and one reader, except a head's, which every use of its
@@ -146,17 +156,26 @@ std::vector<ZrPlanStep> buildExecutionPlan(ZrProgram& program)
     // that copies only passed on where the first copy read it. A host variable is read at its
     // uses instead of by its head only when the program makes no call: a call could change it,
     // or run a child parser that reads the head's slot.
-    std::unordered_map<const double*, std::size_t> producerOf;
+    const double* block = program.values.data();
+    const std::size_t blockSize = program.values.size();
+    const auto slotOf = [&](const double* address) -> std::ptrdiff_t {
+        const std::ptrdiff_t slot = address - block;
+        return address && slot >= 0 && static_cast<std::size_t>(slot) < blockSize ? slot : -1;
+    };
+    std::pmr::vector<int> producerOf(blockSize, -1, scratch); // every dst lies in the block
     for (std::size_t i = 0; i < steps.size(); ++i)
-        producerOf.emplace(steps[i].dst, i);
-    std::vector<bool> dropped(steps.size(), false);
+        producerOf[static_cast<std::size_t>(slotOf(steps[i].dst))] = static_cast<int>(i);
+    const auto producer = [&](const double* address) {
+        const std::ptrdiff_t slot = slotOf(address);
+        return slot < 0 ? -1 : producerOf[static_cast<std::size_t>(slot)];
+    };
+    std::pmr::vector<bool> dropped(steps.size(), false, scratch);
     const auto forward = [&](const double*& operand) {
         while (operand) {
-            const auto producer = producerOf.find(operand);
-            if (producer == producerOf.end() || steps[producer->second].op != ZrPlanOp::Copy)
+            const int p = producer(operand);
+            if (p < 0 || steps[p].op != ZrPlanOp::Copy)
                 return;
-            const std::size_t p = producer->second;
-            const bool readsHostVariable = producerOf.count(steps[p].a) == 0;
+            const bool readsHostVariable = producer(steps[p].a) < 0;
             if (readsHostVariable && hasCalls)
                 return;
             operand = steps[p].a;
@@ -170,18 +189,18 @@ std::vector<ZrPlanStep> buildExecutionPlan(ZrProgram& program)
             forward(step.b);
         }
 
-    std::unordered_map<const double*, int> readers;
+    std::pmr::vector<int> readers(blockSize, 0, scratch);
     for (std::size_t i = 0; i < steps.size(); ++i)
-        if (!dropped[i]) {
-            ++readers[steps[i].a];
-            ++readers[steps[i].b];
-        }
-    std::vector<ZrPlanStep> kept;
+        if (!dropped[i])
+            for (const double* operand : {steps[i].a, steps[i].b})
+                if (const std::ptrdiff_t slot = slotOf(operand); slot >= 0)
+                    ++readers[static_cast<std::size_t>(slot)];
+    std::pmr::vector<ZrPlanStep> kept(scratch);
     kept.reserve(steps.size());
     for (std::size_t i = 0; i < steps.size(); ++i) {
         // A head all of whose readers now read the host's variable has nothing left to do.
-        const bool unreadHead =
-            !hasCalls && steps[i].op == ZrPlanOp::Copy && i + 1 < steps.size() && readers[steps[i].dst] == 0;
+        const bool unreadHead = !hasCalls && steps[i].op == ZrPlanOp::Copy && i + 1 < steps.size() &&
+                                readers[static_cast<std::size_t>(slotOf(steps[i].dst))] == 0;
         if (!dropped[i] && !unreadHead)
             kept.push_back(steps[i]);
     }

@@ -1,6 +1,7 @@
 // Derives the execution plan of a finished program.
 #pragma once
 
+#include <memory_resource>
 #include <vector>
 
 #include "ZrProgram.h"
@@ -10,4 +11,5 @@
 // calls of every item that is not inlined. Steps that only pass a variable's value on vanish
 // where their consumer can read the value where it lies. The program must be finished and not
 // folded into one constant.
-std::vector<ZrPlanStep> buildExecutionPlan(ZrProgram& program);
+// Everything, the result included, lives in `scratch`.
+std::pmr::vector<ZrPlanStep> buildExecutionPlan(ZrProgram& program, std::pmr::memory_resource* scratch);

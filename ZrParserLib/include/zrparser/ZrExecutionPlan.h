@@ -41,6 +41,14 @@ enum class ZrPlanOp : std::uint8_t {
     Not,          // 100 if *a is 0, else 0
     Unary,        // *dst = unary(*a), a pure default function of one argument
     Binary,       // *dst = binary(*a, *b), a pure default function of two arguments
+    Choose,       // *dst = *a > 0 ? branch[0] : branch[1], running only the branch chosen
+};
+
+// How to run a program that another program's step runs: run(state) gives its value.
+struct ZrProgramRunner {
+    double (*run)(const void*) = nullptr;
+    const void* state = nullptr;
+    const double* constant = nullptr; // the value, when the program folded into one constant
 };
 
 // One operation. Its operands are addresses: argument slots of the program, constants folded
@@ -56,6 +64,7 @@ struct ZrPlanStep {
     ZrParserItemI* item = nullptr;          // Call
     unsigned nbArgs = 0;                    // Call
     double* args = nullptr;                 // Call
+    ZrProgramRunner branch[2];              // Choose: the branch when *a > 0, and the other
 };
 
 // Machine code made from a plan; runs it once per call of its entry and returns the result.

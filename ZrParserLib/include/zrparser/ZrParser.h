@@ -110,6 +110,8 @@ public:
     // The tier of parsers made from now on; MachineCode unless changed.
     static void setDefaultExecutionTier(ZrExecutionTier tier);
     static ZrExecutionTier getDefaultExecutionTier();
+    // What evaluate() runs for the current program, for plans that run it from within theirs.
+    ZrProgramRunner runner() const;
 
     // Access for functions that compile sub-expressions of their own.
     ZrCompilerI* getCompiler() { return compiler_.get(); }
