@@ -79,6 +79,10 @@ public:
         hundred_ = a_.newLabel();
         zero_ = a_.newLabel();
         signBit_ = a_.newLabel();
+        absoluteMask_ = a_.newLabel();
+        smallest_ = a_.newLabel();
+        largest_ = a_.newLabel();
+        margin_ = a_.newLabel();
         if (callsOut_) {
             a_.push(x86::rbx); // also aligns the stack for calls
             a_.mov(x86::rbx, x86::rdi);
@@ -97,6 +101,14 @@ public:
         a_.embedDouble(0.0, 2);
         a_.bind(signBit_);
         a_.embedUInt64(0x8000000000000000ull, 2);
+        a_.bind(absoluteMask_);
+        a_.embedUInt64(0x7FFFFFFFFFFFFFFFull, 2);
+        a_.bind(smallest_);
+        a_.embedDouble(0x1p-16, 2);
+        a_.bind(largest_);
+        a_.embedDouble(0x1p+16, 2);
+        a_.bind(margin_);
+        a_.embedDouble(0.49, 2);
     }
 
 private:
@@ -114,7 +126,7 @@ private:
         for (const ZrPlanStep& step : steps_) {
             calls = calls || step.op == ZrPlanOp::Call || step.op == ZrPlanOp::Choose;
             callsOut_ = callsOut_ || step.op == ZrPlanOp::Call || step.op == ZrPlanOp::Unary ||
-                        step.op == ZrPlanOp::Binary || step.op == ZrPlanOp::Choose;
+                        step.op == ZrPlanOp::Binary || step.op == ZrPlanOp::Choose || step.op == ZrPlanOp::Square;
             produced.insert(step.dst);
         }
         baseRegister_ = callsOut_ ? x86::rbx : x86::rdi;
@@ -292,6 +304,12 @@ private:
         case ZrPlanOp::Unary: emitFunctionCall(step, reinterpret_cast<const void*>(step.unary), 1); break;
         case ZrPlanOp::Binary: emitFunctionCall(step, reinterpret_cast<const void*>(step.binary), 2); break;
         case ZrPlanOp::Choose: emitChoice(step); break;
+        case ZrPlanOp::Square:
+            if (hasFma_)
+                emitSquare(step);
+            else
+                emitFunctionCall(step, reinterpret_cast<const void*>(step.unary), 1);
+            break;
         }
         for (int r = FIRST_REGISTER; r < NB_REGISTERS; ++r)
             if (!holds_[r])
@@ -392,6 +410,59 @@ private:
         a_.call(x86::rax);
     }
 
+    // x * x where it is provably the library's pow(x, 2): |x| within [2^-16, 2^16], the square no
+    // power of two, and its exact error, by a fused multiply-subtract, under 0.49 ULP (pow is
+    // within 0.51 ULP there). Elsewhere the library's routine, called with the live values saved.
+    void emitSquare(const ZrPlanStep& step)
+    {
+        const int r = takeInto(step.a);
+        const x86::Xmm x = x86::xmm(r);
+        const int scratch[3] = {allocate(), allocate(), allocate()};
+        const x86::Xmm t = x86::xmm(scratch[0]), square = x86::xmm(scratch[1]), error = x86::xmm(scratch[2]);
+        const Label slow = a_.newLabel();
+        const Label done = a_.newLabel();
+        a_.movsd(t, x);
+        a_.andpd(t, x86::ptr(absoluteMask_));
+        a_.ucomisd(t, x86::ptr(smallest_));
+        a_.jbe(slow); // too small, or NaN
+        a_.ucomisd(t, x86::ptr(largest_));
+        a_.jae(slow);
+        a_.movsd(square, x);
+        a_.mulsd(square, x);
+        a_.movsd(error, square);
+        a_.vfmsub231sd(error, x, x); // x * x - square, exactly
+        a_.andpd(error, x86::ptr(absoluteMask_));
+        a_.movq(x86::rax, square);
+        a_.mov(x86::rcx, imm(0x000FFFFFFFFFFFFFll));
+        a_.test(x86::rax, x86::rcx);
+        a_.jz(slow); // a power of two: the ULP below it is smaller
+        a_.mov(x86::rcx, imm(0x7FF0000000000000ll));
+        a_.and_(x86::rax, x86::rcx);
+        a_.mov(x86::rcx, imm(52ll << 52));
+        a_.sub(x86::rax, x86::rcx);
+        a_.movq(t, x86::rax); // the ULP of the square
+        a_.mulsd(t, x86::ptr(margin_));
+        a_.ucomisd(error, t);
+        a_.jae(slow);
+        a_.movsd(x, square);
+        a_.jmp(done);
+        a_.bind(slow);
+        for (int other = FIRST_REGISTER; other < NB_REGISTERS; ++other)
+            if (holds_[other])
+                a_.movsd(slot(holds_[other], x86::rax), x86::xmm(other));
+        a_.movsd(x86::xmm0, x);
+        a_.mov(x86::rax, imm(reinterpret_cast<std::intptr_t>(step.unary)));
+        a_.call(x86::rax);
+        a_.movsd(x, x86::xmm0);
+        for (int other = FIRST_REGISTER; other < NB_REGISTERS; ++other)
+            if (holds_[other])
+                a_.movsd(x86::xmm(other), slot(holds_[other], x86::rax));
+        a_.bind(done);
+        for (int s : scratch)
+            release(s);
+        produce(step.dst, r);
+    }
+
     void takeResult(const double* dst)
     {
         const int r = allocate();
@@ -411,7 +482,8 @@ private:
     int resultRegister_ = 0;
     bool callsOut_ = false;
     x86::Gp baseRegister_ = x86::rbx;
-    Label hundred_, zero_, signBit_;
+    Label hundred_, zero_, signBit_, absoluteMask_, smallest_, largest_, margin_;
+    const bool hasFma_ = CpuInfo::host().hasFeature(CpuFeatures::X86::kFMA);
 };
 
 } // namespace

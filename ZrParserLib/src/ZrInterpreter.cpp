@@ -42,8 +42,6 @@ ZrInterpreter::Instruction ZrInterpreter::translate(const ZrPlanStep& step, cons
         break;
     case ZrPlanOp::Unary:
         i.unary = step.unary;
-        if (step.unary == &zr::kernel::squareAsPow)
-            i.code = SQUARE;
         break;
     case ZrPlanOp::Binary:
         i.binary = step.binary;
@@ -168,7 +166,7 @@ double ZrInterpreter::run() const
         case static_cast<Code>(Op::Unary): *i.dst = i.unary(*i.a); break;
         case static_cast<Code>(Op::Binary): *i.dst = i.binary(*i.a, *i.b); break;
         case static_cast<Code>(Op::Choose): *i.dst = runBranch(i.branches[*i.a > 0 ? 0 : 1]); break;
-        case SQUARE: *i.dst = squareAsPow(*i.a); break;
+        case static_cast<Code>(Op::Square): *i.dst = squareAsPow(*i.a); break;
         ZR_FUSED_CASES_INNER(0)
         ZR_FUSED_CASES_INNER(1)
         ZR_FUSED_CASES_INNER(2)

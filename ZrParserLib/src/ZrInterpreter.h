@@ -23,7 +23,6 @@ private:
     // The plan's operations, then the fused pairs: for outer and inner arithmetic operations O
     // and I (add, subtract, multiply, divide), O(I(a, b), c) and O(c, I(a, b)).
     using Code = std::uint8_t;
-    static constexpr Code SQUARE = 63; // x^2: the product where it is pow's double, inline
     static constexpr Code FUSED = 64;
     static Code fusedCode(ZrPlanOp inner, ZrPlanOp outer, bool innerOnTheLeft);
 

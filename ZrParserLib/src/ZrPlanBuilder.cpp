@@ -111,7 +111,7 @@ ZrPlanStep planStep(ZrProgramItem& step, const ZrProgram& program)
     }
     const auto& forms = inlineForms();
     if (typeid(item) == typeid(ExpOp) && isConstantTwo(step.args + 1, program)) {
-        plan.op = ZrPlanOp::Unary;
+        plan.op = ZrPlanOp::Square;
         plan.unary = &kernel::squareAsPow;
         plan.a = step.args;
         return plan;

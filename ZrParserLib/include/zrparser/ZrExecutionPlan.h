@@ -42,6 +42,7 @@ enum class ZrPlanOp : std::uint8_t {
     Unary,        // *dst = unary(*a), a pure default function of one argument
     Binary,       // *dst = binary(*a, *b), a pure default function of two arguments
     Choose,       // *dst = *a > 0 ? branch[0] : branch[1], running only the branch chosen
+    Square,       // *dst = pow(*a, 2) exactly as the C library gives it; unary(*a) computes it
 };
 
 // How to run a program that another program's step runs: run(state) gives its value.
