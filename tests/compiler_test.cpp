@@ -170,15 +170,4 @@ TEST(Variables, AutomaticDefinitionMakesUnknownNamesVariablesEvenFortyThousand)
     EXPECT_EQ(parser.evaluate(), 0.0);
 }
 
-TEST(Variables, EachCallOfAStatefulFunctionHasItsOwnState)
-{
-    ZrParser parser;
-    parser.compile(L"__sin(0.1) + __sin(0.1)");
-    double phase = zr::THREE_HALF_PI;
-    for (int i = 0; i < 5; ++i) {
-        phase += 0.1;
-        EXPECT_EQ(parser.evaluate(), 2 * std::sin(phase));
-    }
-}
-
 } // namespace

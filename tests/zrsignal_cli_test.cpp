@@ -431,10 +431,6 @@ TEST(Plugins, ModulesAndInfoFileDirectoriesLoadOrReportTheirFailure)
         << run.err;
     EXPECT_NE(run.err.find("\nZRDEFEXCEP_FuncAlreadyDefined: Function already defined: 'abs'\n"), std::string::npos);
 
-    run = zrsignal({"eval", "--plugin", OLD_PLUGIN_MODULE, "1"});
-    EXPECT_EQ(run.status, 2);
-    EXPECT_NE(run.err.find("Requested version: 16U.  Plug-in version: 15U"), std::string::npos) << run.err;
-
     run = zrsignal({"eval", "--plugin", "No.Such.Plugin", "1"});
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err, "ZRDEFEXCEP_PluginNotFound: The plug-in cannot be found.  Make sure the plug-in is properly "
