@@ -166,7 +166,7 @@ TEST(Syntax, SeparatorChangesAreCheckedAgainstDefinedNames)
     parser.defineConst(L"a;b", 1);
     expectChain([&] { parser.setSyntax(ZrSyntax{L',', L';'}); },
                 {{L"ZRDEFEXCEP_ConstNameSyntaxConflict", nullptr, nullptr, L"a;b"}});
-    EXPECT_EQ(parser.getSyntax().argumentSeparator, L',');
+    EXPECT_EQ(parser.evaluate(L"max(1.5, 2)"), 2.0) << "a refused change leaves the syntax as it was";
 }
 
 TEST(Lookups, IndexFailuresCarryTheIndex)

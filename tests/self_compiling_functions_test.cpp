@@ -1,56 +1,12 @@
-// Functions that compile their own arguments: the argument-text tokenizer, the conditional
-// function with its two branch parsers, and the hexadecimal and binary literals.
+// Functions that compile their own arguments: the conditional function with its two branch
+// parsers, and the hexadecimal and binary literals. Loops and sequences show the splitting of
+// argument texts at their own separators only.
 #include <limits>
 
 #include "Func/LatchesAndCounters.h"
 #include "engine_test_support.h"
-#include "zrparser/ZrFctParamTokenizer.h"
 
 namespace {
-
-// Records the texts each call site receives; fails when told to.
-class TextsFct final : public ZrFunctionBase<TextsFct, ZrFctParamTokenizer::ClientFctI> {
-public:
-    static constexpr ZrFunctionInfo info{L"texts", nullptr, L"texts(...)", L"records its argument texts", 0, true, true};
-    static inline std::vector<std::vector<std::wstring>> received;
-    static inline std::vector<const void*> instances;
-    static inline bool fail = false;
-
-    bool hasSpawnedItems() override { return false; }
-    void onParams(std::vector<std::wstring> params, ZrCompilerI* compiler, ZrRegistrarI*, unsigned pos) override
-    {
-        received.push_back(params);
-        instances.push_back(this);
-        if (fail)
-            compiler->throwFuncExcep(L"ZRPARSINGEXCEP_OverloadedFuncNotFound", pos, info.symbol, 0);
-    }
-    double evaluate(unsigned, const double*) override { return 42; }
-};
-
-TEST(Tokenizer, ArgumentTextsAreSplitAtTopLevelSeparatorsOnly)
-{
-    ZrParser parser;
-    parser.defineFunc(new TextsFct());
-    TextsFct::received.clear();
-    parser.compile(L"texts(10, 1, sin(a,b), 2*(c+d)) + texts(10,1,) + texts()");
-    ASSERT_EQ(TextsFct::received.size(), 3u);
-    EXPECT_EQ(TextsFct::received[0], (std::vector<std::wstring>{L"10", L"1", L"sin(a,b)", L"2*(c+d)"}));
-    EXPECT_EQ(TextsFct::received[1], (std::vector<std::wstring>{L"10", L"1", L""}));
-    EXPECT_EQ(TextsFct::received[2], (std::vector<std::wstring>{L""}));
-    EXPECT_NE(TextsFct::instances[0], TextsFct::instances[1]) << "every call site has its own instance";
-    EXPECT_EQ(parser.evaluate(), 126.0);
-}
-
-TEST(Tokenizer, FailuresDeleteTheClientAndKeepTheirPosition)
-{
-    ZrParser parser;
-    parser.defineFunc(new TextsFct());
-    expectCompileError(parser, L"1 + texts(10, 1, a", {L"ZRPARSINGEXCEP_MissingCloseBracket", L"9"});
-    TextsFct::fail = true;
-    expectCompileError(parser, L"1+texts(a)", {L"ZRPARSINGEXCEP_OverloadedFuncNotFound", L"7", nullptr, L"texts"});
-    TextsFct::fail = false;
-    EXPECT_TRUE(std::isnan(parser.evaluate()));
-}
 
 class ConditionalTest : public ::testing::Test {
 protected:
