@@ -1,34 +1,18 @@
 // Beat detection, beat pulses, the triggered gate, the BPM counter and tap tempo on generated
 // signals and pulse trains.
-#include <cmath>
-#include <limits>
-#include <memory>
-#include <vector>
-
-#include <gtest/gtest.h>
-
 #include "Func/BeatTempo.h"
-#include "zrparser/ZrPlatform.h"
+#include "frame_sequence_support.h"
 
 namespace {
 
-using Row = std::vector<double>;
-const double kNaN = zr::nan();
-const double kInf = std::numeric_limits<double>::infinity();
-
-double eval(ZrFunctionI& fn, const Row& args)
-{
-    return fn.evaluate(static_cast<unsigned>(args.size()), args.data());
-}
-
 // Evaluates fn once per value of the first argument, the other arguments fixed.
-std::vector<double> evalOver(ZrFunctionI& fn, const std::vector<double>& first, const Row& rest = {})
+std::vector<double> evalOver(ZrFunctionI& fn, const std::vector<double>& first, const Args& rest = {})
 {
     std::vector<double> out;
     for (double v : first) {
-        Row args{v};
+        Args args{v};
         args.insert(args.end(), rest.begin(), rest.end());
-        out.push_back(eval(fn, args));
+        out.push_back(call(fn, args));
     }
     return out;
 }
@@ -74,7 +58,7 @@ TEST(BeatDetection, FrameByFrameOnSteps)
         << "a held step pulses once; the next pulse needs the excess to fall to 20 or below first";
 
     OnBeatFct skipsUnusable;
-    EXPECT_EQ(pulseFrames(evalOver(skipsUnusable, {0, 100, kNaN, 100, kInf, 100, 100, 100, -kInf, 100, 200})),
+    EXPECT_EQ(pulseFrames(evalOver(skipsUnusable, {0, 100, NaN, 100, inf, 100, 100, 100, -inf, 100, 200})),
               (std::vector<int>{2, 11}))
         << "unusable values leave the envelope alone";
 }
@@ -87,14 +71,14 @@ TEST(BeatDetection, MultiplesAndOffsetsSelectBeatsOfEachGroup)
         double offset; // NaN: the two-argument overload
         std::vector<int> beats;
     } cases[] = {
-        {3, kNaN, {3, 6, 9}}, {3, 1, {1, 4, 7}},   {3, 2, {2, 5, 8}},     {3, 3, {3, 6, 9}},
+        {3, NaN, {3, 6, 9}}, {3, 1, {1, 4, 7}},   {3, 2, {2, 5, 8}},     {3, 3, {3, 6, 9}},
         {3, 5, {3, 6, 9}},    {3, 0, {3, 6, 9}},   {3.9, -1, {3, 6, 9}},  {4, 1, {1, 5, 9}},
-        {1, kNaN, kEvery},    {0, kNaN, kEvery},   {-2, 1, kEvery},       {kNaN, kNaN, kEvery},
+        {1, NaN, kEvery},    {0, NaN, kEvery},   {-2, 1, kEvery},       {NaN, NaN, kEvery},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "multiple " << c.multiple << " offset " << c.offset);
         std::unique_ptr<ZrFunctionI> fn;
-        Row rest{c.multiple};
+        Args rest{c.multiple};
         if (std::isnan(c.offset)) {
             fn = std::make_unique<OnBeatMultipleFct>();
         } else {
@@ -113,7 +97,7 @@ TEST(Trigger, OpensForItsDurationAndReArmsAfterFallingAndHoldOff)
     struct Case {
         const char* name;
         std::vector<double> activation;
-        Row rest; // duration, thresholdDown, thresholdUp, delay
+        Args rest; // duration, thresholdDown, thresholdUp, delay
         std::vector<int> onFrames;
     } cases[] = {
         {"opens for 3 evaluations and re-arms after a fall", {0, 60, 60, 60, 60, 60, 0, 60, 30, 60},

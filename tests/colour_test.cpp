@@ -1,25 +1,10 @@
 // Colour conversions through 8-bit channels, and hue transitions frame by frame.
-#include <cmath>
-#include <memory>
 #include <numbers>
-#include <vector>
-
-#include <gtest/gtest.h>
 
 #include "Func/Colour.h"
+#include "frame_sequence_support.h"
 
 namespace {
-
-double call(ZrFunctionI& f, std::vector<double> args)
-{
-    return f.evaluate(static_cast<unsigned>(args.size()), args.data());
-}
-
-template <class T>
-std::shared_ptr<ZrFunctionI> make()
-{
-    return std::make_shared<T>();
-}
 
 // Percent of an 8-bit channel value.
 double byteLevel(int byte)
@@ -27,37 +12,35 @@ double byteLevel(int byte)
     return byte / 255.0 * 100.0;
 }
 
-const double kNaN = std::nan("");
-
 TEST(Colour, ConversionsGiveQuantisedComponents)
 {
     struct Case {
         const char* what;
-        std::shared_ptr<ZrFunctionI> fct;
+        std::unique_ptr<ZrFunctionI> fct;
         std::vector<double> args;
         double expected;
     };
     const Case cases[] = {
-        {"full red", make<RGBRedFromRGBICompFunc>(), {100, 0, 0, 100}, 100},
-        {"red at half intensity", make<RGBRedFromRGBICompFunc>(), {100, 0, 0, 50}, byteLevel(127)},
-        {"no green in red", make<RGBGreenFromRGBICompFunc>(), {100, 0, 0, 100}, 0},
-        {"grey keeps its level", make<RGBRedFromRGBICompFunc>(), {50, 50, 50, 100}, byteLevel(127)},
-        {"blue of cyan dimmed", make<RGBBlueFromRGBICompFunc>(), {0, 100, 100, 50}, byteLevel(127)},
-        {"out of range components are clamped", make<RGBRedFromRGBICompFunc>(), {150, -20, 0, 200}, 100},
-        {"a NaN component is dark", make<RGBRedFromRGBICompFunc>(), {kNaN, 0, 0, 100}, 0},
-        {"a NaN intensity is dark", make<RGBBlueFromRGBICompFunc>(), {0, 0, 100, kNaN}, 0},
-        {"red of pure red", make<RGBRedFromHSIComp>(), {0, 100, 50}, 100},
-        {"green of pure red", make<RGBGreenFromHSIComp>(), {0, 100, 50}, 0},
-        {"blue of pure blue", make<RGBBlueFromHSIComp>(), {200.0 / 3.0, 100, 50}, 100},
-        {"unsaturated gives the intensity", make<RGBBlueFromHSIComp>(), {37, 0, 50}, byteLevel(127)},
-        {"hue beyond a turn is clamped", make<RGBBlueFromHSIComp>(), {150, 100, 50}, 0},
-        {"a NaN hue is red", make<RGBRedFromHSIComp>(), {kNaN, 100, 50}, 100},
-        {"hue of green", make<HSIHueFromRGBComp>(), {0, 100, 0}, 100.0 / 3.0},
-        {"hue of magenta", make<HSIHueFromRGBComp>(), {100, 0, 100}, 250.0 / 3.0},
-        {"saturation of black", make<HSISaturationFromRGBComp>(), {0, 0, 0}, 0},
-        {"saturation of a dark red", make<HSISaturationFromRGBComp>(), {20, 0, 0}, 100},
-        {"intensity of white", make<HSIIntensityFromRGBComp>(), {100, 100, 100}, 100},
-        {"a NaN component reads as 0", make<HSIIntensityFromRGBComp>(), {kNaN, 100, kNaN}, 50},
+        {"full red", spawnOf<RGBRedFromRGBICompFunc>(), {100, 0, 0, 100}, 100},
+        {"red at half intensity", spawnOf<RGBRedFromRGBICompFunc>(), {100, 0, 0, 50}, byteLevel(127)},
+        {"no green in red", spawnOf<RGBGreenFromRGBICompFunc>(), {100, 0, 0, 100}, 0},
+        {"grey keeps its level", spawnOf<RGBRedFromRGBICompFunc>(), {50, 50, 50, 100}, byteLevel(127)},
+        {"blue of cyan dimmed", spawnOf<RGBBlueFromRGBICompFunc>(), {0, 100, 100, 50}, byteLevel(127)},
+        {"out of range components are clamped", spawnOf<RGBRedFromRGBICompFunc>(), {150, -20, 0, 200}, 100},
+        {"a NaN component is dark", spawnOf<RGBRedFromRGBICompFunc>(), {NaN, 0, 0, 100}, 0},
+        {"a NaN intensity is dark", spawnOf<RGBBlueFromRGBICompFunc>(), {0, 0, 100, NaN}, 0},
+        {"red of pure red", spawnOf<RGBRedFromHSIComp>(), {0, 100, 50}, 100},
+        {"green of pure red", spawnOf<RGBGreenFromHSIComp>(), {0, 100, 50}, 0},
+        {"blue of pure blue", spawnOf<RGBBlueFromHSIComp>(), {200.0 / 3.0, 100, 50}, 100},
+        {"unsaturated gives the intensity", spawnOf<RGBBlueFromHSIComp>(), {37, 0, 50}, byteLevel(127)},
+        {"hue beyond a turn is clamped", spawnOf<RGBBlueFromHSIComp>(), {150, 100, 50}, 0},
+        {"a NaN hue is red", spawnOf<RGBRedFromHSIComp>(), {NaN, 100, 50}, 100},
+        {"hue of green", spawnOf<HSIHueFromRGBComp>(), {0, 100, 0}, 100.0 / 3.0},
+        {"hue of magenta", spawnOf<HSIHueFromRGBComp>(), {100, 0, 100}, 250.0 / 3.0},
+        {"saturation of black", spawnOf<HSISaturationFromRGBComp>(), {0, 0, 0}, 0},
+        {"saturation of a dark red", spawnOf<HSISaturationFromRGBComp>(), {20, 0, 0}, 100},
+        {"intensity of white", spawnOf<HSIIntensityFromRGBComp>(), {100, 100, 100}, 100},
+        {"a NaN component reads as 0", spawnOf<HSIIntensityFromRGBComp>(), {NaN, 100, NaN}, 50},
     };
     for (const Case& c : cases)
         EXPECT_NEAR(call(*c.fct, c.args), c.expected, 1e-9) << c.what;
@@ -68,8 +51,8 @@ TEST(Colour, RgbThroughHsiAndBackStaysWithinTwoChannelSteps)
     HSIHueFromRGBComp hue;
     HSISaturationFromRGBComp saturation;
     HSIIntensityFromRGBComp intensity;
-    std::shared_ptr<ZrFunctionI> fromHsi[] = {make<RGBRedFromHSIComp>(), make<RGBGreenFromHSIComp>(), make<RGBBlueFromHSIComp>()};
-    std::shared_ptr<ZrFunctionI> fromRgbi[] = {make<RGBRedFromRGBICompFunc>(), make<RGBGreenFromRGBICompFunc>(), make<RGBBlueFromRGBICompFunc>()};
+    std::unique_ptr<ZrFunctionI> fromHsi[] = {spawnOf<RGBRedFromHSIComp>(), spawnOf<RGBGreenFromHSIComp>(), spawnOf<RGBBlueFromHSIComp>()};
+    std::unique_ptr<ZrFunctionI> fromRgbi[] = {spawnOf<RGBRedFromRGBICompFunc>(), spawnOf<RGBGreenFromRGBICompFunc>(), spawnOf<RGBBlueFromRGBICompFunc>()};
     for (int r = 0; r <= 100; r += 5)
         for (int g = 0; g <= 100; g += 5)
             for (int b = 0; b <= 100; b += 5) {
@@ -95,7 +78,7 @@ TEST(CircularTransition, RunsTheShorterWayRoundFrameByFrame)
     const Run runs[] = {
         {"through 100 is shorter", {{4, 0}, {4, 90}, {4, 90}, {4, 90}, {4, 90}, {4, 90}}, {0, 0, 97.5, 95, 90, 90}},
         {"the first value is already a new target", {{4, 50}, {4, 50}, {4, 50}, {4, 50}, {4, 50}}, {0, 12.5, 25, 50, 50}},
-        {"no steps follow the input", {{0, 30}, {0, 80}, {-3, 10}, {kNaN, 20}}, {30, 80, 10, 20}},
+        {"no steps follow the input", {{0, 30}, {0, 80}, {-3, 10}, {NaN, 20}}, {30, 80, 10, 20}},
         {"a longer run keeps its progress", {{4, 50}, {4, 50}, {8, 50}, {8, 50}, {8, 50}, {8, 50}, {8, 50}},
             {0, 12.5, 25, 31.25, 37.5, 50, 50}},
         {"a new target redirects from the current output", {{4, 50}, {4, 50}, {4, 80}, {4, 80}, {4, 80}, {4, 80}},
@@ -148,7 +131,7 @@ TEST(TransitionHue, CrossingTheCentreLosesTheHue)
     // A NaN target has no place on the wheel.
     TransitionHueFct unusable;
     call(unusable, {0, 0, 100});
-    EXPECT_TRUE(std::isnan(call(unusable, {4, kNaN, 100})));
+    EXPECT_TRUE(std::isnan(call(unusable, {4, NaN, 100})));
 }
 
 } // namespace

@@ -1,5 +1,4 @@
-// The default operators and functions: exact results, NaN rules and integer truncations, and
-// the published texts of the operators.
+// The default operators and functions: exact results, NaN rules and integer truncations.
 #include <limits>
 
 #include "ZrParserDefFuncs.h"
@@ -49,51 +48,6 @@ TEST(DefaultFunctions, AnyCountFunctionsWithoutArguments)
     EXPECT_EQ(SumFct().evaluate(0, nullptr), 0.0);
     EXPECT_TRUE(std::isnan(MinUndefFct().evaluate(0, nullptr)));
     EXPECT_TRUE(std::isnan(MaxUndefFct().evaluate(0, nullptr)));
-}
-
-TEST(DefaultOperators, PublishedTextsPrecedencesAndKinds)
-{
-    const struct {
-        const wchar_t* id;
-        const wchar_t* symbol;
-        const wchar_t* help;
-        const wchar_t* description;
-        int precedence;
-        bool unary;
-    } rows[] = {
-        {L"+", L"+", L"x + y", L"Addition operator", 500, false},
-        {L"unaryAdd", L"+", L"+x", L"Unary addition operator", 800, true},
-        {L"minus", L"-", L"x - y", L"Minus operator", 500, false},
-        {L"*", L"*", L"x * y", L"Multiplication operator", 600, false},
-        {L"/", L"/", L"x / y", L"Division operator", 600, false},
-        {L"^", L"^", L"x ^ y", L"Power operator. Calculates x raised to the power of y", 700, false},
-        {L"unaryMinus", L"-", L"-x", L"Unary minus operator", 800, true},
-        {L"%", L"%", L"x % y", L"Modulo; find remainder of the division of x by y", 600, false},
-        {L">", L">", L"x > y", L"Greater than logical operator.  Returns 100% if true, 0% if false.", 400, false},
-        {L"<", L"<", L"x < y", L"Lesser than logical operator.  Returns 100% if true, 0% if false.", 400, false},
-        {L">=", L">=", L"x >= y", L"Greater than or equal logical operator.  Returns 100% if true, 0% if false.", 400,
-         false},
-        {L"<=", L"<=", L"x <= y", L"Lesser than or equal logical operator.  Returns 100% if true, 0% if false.", 400,
-         false},
-        {L"!=", L"!=", L"x != y", L"Not equal logical operator.  Returns 100% if true, 0% if false.", 300, false},
-        {L"==", L"==", L"x == y", L"Equal logical operator.  Returns 100% if true, 0% if false.", 300, false},
-        {L"&", L"&", L"x & y", L"And logical operator.  Returns 100% if true, 0% if false.", 200, false},
-        {L"|", L"|", L"x | y", L"Or logical operator.  Returns 100% if true, 0% if false.", 100, false},
-        {L"!", L"!", L"!x", L"Not logical operator. Returns 100% if x is 0%, else returns 1", 800, true},
-    };
-    ZrParser parser;
-    ASSERT_EQ(parser.getNbDefinedOps(), std::size(rows));
-    for (unsigned i = 0; i < std::size(rows); ++i) {
-        ZrOperatorI* op = parser.getOp(i);
-        SCOPED_TRACE(narrow(rows[i].id));
-        EXPECT_STREQ(op->getID(), rows[i].id);
-        EXPECT_STREQ(op->getSymbol(), rows[i].symbol);
-        EXPECT_STREQ(op->getHelpString(), rows[i].help);
-        EXPECT_STREQ(op->getDescription(), rows[i].description);
-        EXPECT_EQ(op->getPrecedence(), rows[i].precedence);
-        EXPECT_EQ(op->isUnaryOp(), rows[i].unary);
-        EXPECT_TRUE(op->isConstant());
-    }
 }
 
 } // namespace

@@ -69,6 +69,13 @@ inline void expectCompileError(ZrParser& parser, const wchar_t* expr, const Expe
     expectChain([&] { parser.compile(expr); }, {expected});
 }
 
+// A default parser gives up the functions that the signal plug-in brings itself.
+inline void makeRoomForTheSignalPlugin(ZrParser& parser)
+{
+    for (const wchar_t* symbol : {L"__sin", L"__cos", L"rand"})
+        parser.undefineFuncsBySymbol(symbol);
+}
+
 inline bool sameValue(double a, double b)
 {
     return (std::isnan(a) && std::isnan(b)) || a == b;

@@ -1,19 +1,10 @@
 // Fades, evaluation by evaluation: the course of a fade along each curve, following moves
 // against the fade's direction at once, changes of the step count, and NaN inputs.
-#include <cmath>
-#include <limits>
-#include <memory>
-#include <vector>
-
-#include <gtest/gtest.h>
-
 #include "Func/Fades.h"
 #include "frame_sequence_support.h"
 
 namespace {
 
-const double NaN = std::numeric_limits<double>::quiet_NaN();
-const double Inf = std::numeric_limits<double>::infinity();
 
 // n frames of the same arguments.
 std::vector<Args> repeat(int n, double nbsteps, double value) { return std::vector<Args>(n, Args{nbsteps, value}); }
@@ -114,8 +105,8 @@ TEST(Fades, NaNNeitherStartsNorEndsAFade)
         {"fade-out, idle", &spawnOf<FadeoutExpFct>, repeat(1, 10, NaN) + repeat(1, 10, -50), {NaN, -50}},
         {"fade-out, fading through NaN", &spawnOf<FadeoutLinearFct>,
          repeat(1, 4, 100) + repeat(1, 4, 0) + repeat(3, 4, NaN), {100, 100, 75, 50, 0}},
-        {"fade-in with an unusable step count", &spawnOf<FadeinLogFct>, {{NaN, 50}, {Inf, 80}}, {50, 80}},
-        {"fade-out with an unusable step count", &spawnOf<FadeoutLogFct>, {{10, 80}, {NaN, 50}, {-Inf, 20}},
+        {"fade-in with an unusable step count", &spawnOf<FadeinLogFct>, {{NaN, 50}, {inf, 80}}, {50, 80}},
+        {"fade-out with an unusable step count", &spawnOf<FadeoutLogFct>, {{10, 80}, {NaN, 50}, {-inf, 20}},
          {80, 50, 20}},
     };
     for (const Sequence& s : cases)

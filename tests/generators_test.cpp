@@ -1,36 +1,18 @@
 // Waveform generators: frame-by-frame sequences, restarts, resets, unusable increments and the
 // random variants.
-#include <cmath>
 #include <cstdlib>
-#include <limits>
-#include <memory>
-#include <vector>
-
-#include <gtest/gtest.h>
 
 #include "Func/Generators.h"
+#include "frame_sequence_support.h"
 
 namespace {
 
 using zr::PI;
 using zr::TWO_PI;
 
-const double NaN = zr::nan();
-const double inf = std::numeric_limits<double>::infinity();
 const double quarter = TWO_PI / 4;
 
 using Factory = std::unique_ptr<ZrFunctionI> (*)();
-
-template <class T>
-std::unique_ptr<ZrFunctionI> make()
-{
-    return std::make_unique<T>();
-}
-
-double call(ZrFunctionI& f, std::vector<double> args)
-{
-    return f.evaluate(static_cast<unsigned>(args.size()), args.data());
-}
 
 // A run of frames that all receive the same arguments, with the output expected from each.
 struct FrameRun {
@@ -46,20 +28,20 @@ struct Script {
 
 // Each script starts from a new instance; every frame's result is checked in order.
 const Script kScripts[] = {
-    {"sin by quarter periods, then reset", make<SinFct>, {{{PI / 2}, {0, 1, 0, -1, 0}}, {{0}, {-1}}}},
-    {"sin at a zero increment stays at its start", make<SinFct>, {{{0}, {-1, -1}}}},
-    {"cos by quarter periods, then reset", make<CosFct>, {{{PI / 2}, {1, 0, -1, 0}}, {{0}, {0}}}},
-    {"clock by half periods, then reset", make<ClockFct>, {{{PI}, {1, -1, 1}}, {{0}, {-1}}}},
-    {"clock is high where the sine is exactly 0", make<ClockFct>, {{{-zr::THREE_HALF_PI}, {1}}}},
-    {"triangle by quarter periods, then reset", make<TriangleFct>, {{{quarter}, {0, 1, 0, -1, 0}}, {{0}, {-1}}}},
-    {"triangle rises above 1 once its phase is negative", make<TriangleFct>, {{{-quarter}, {0, 1, 2}}}},
-    {"sawtooth ramps up and resets", make<SawtoothFct>, {{{quarter}, {-0.5, 0, 0.5}}, {{0}, {-1}}}},
-    {"sawtooth runs below -1 on a negative phase", make<SawtoothFct>, {{{-quarter}, {-1.5, -2, -2.5}}}},
-    {"organic from phase 0", make<OrganicFct>,
+    {"sin by quarter periods, then reset", spawnOf<SinFct>, {{{PI / 2}, {0, 1, 0, -1, 0}}, {{0}, {-1}}}},
+    {"sin at a zero increment stays at its start", spawnOf<SinFct>, {{{0}, {-1, -1}}}},
+    {"cos by quarter periods, then reset", spawnOf<CosFct>, {{{PI / 2}, {1, 0, -1, 0}}, {{0}, {0}}}},
+    {"clock by half periods, then reset", spawnOf<ClockFct>, {{{PI}, {1, -1, 1}}, {{0}, {-1}}}},
+    {"clock is high where the sine is exactly 0", spawnOf<ClockFct>, {{{-zr::THREE_HALF_PI}, {1}}}},
+    {"triangle by quarter periods, then reset", spawnOf<TriangleFct>, {{{quarter}, {0, 1, 0, -1, 0}}, {{0}, {-1}}}},
+    {"triangle rises above 1 once its phase is negative", spawnOf<TriangleFct>, {{{-quarter}, {0, 1, 2}}}},
+    {"sawtooth ramps up and resets", spawnOf<SawtoothFct>, {{{quarter}, {-0.5, 0, 0.5}}, {{0}, {-1}}}},
+    {"sawtooth runs below -1 on a negative phase", spawnOf<SawtoothFct>, {{{-quarter}, {-1.5, -2, -2.5}}}},
+    {"organic from phase 0", spawnOf<OrganicFct>,
      {{{0}, {-0.15161380586264234}}, {{1}, {-0.2743953746365912, -0.4721083617795657, -0.7250330227860742}}}},
-    {"sawtooth restart includes the restarting frame's increment", make<SawtoothResetableFct>,
+    {"sawtooth restart includes the restarting frame's increment", spawnOf<SawtoothResetableFct>,
      {{{quarter, 0}, {-0.5}}, {{quarter, inf}, {0}}, {{quarter, 1}, {-0.5}}, {{quarter, NaN}, {0}}, {{quarter, -1}, {0.5}}}},
-    {"sawtooth speed scales, freezes and reverses within range", make<SawtoothResetableWithSpeedFct>,
+    {"sawtooth speed scales, freezes and reverses within range", spawnOf<SawtoothResetableWithSpeedFct>,
      {{{quarter, 0, 2}, {0}},
       {{quarter, 0, 0}, {0}},
       {{quarter, 0, -1}, {-0.5, -1, 0.5, 0}},
@@ -68,19 +50,19 @@ const Script kScripts[] = {
       {{NaN, 0, 1}, {-1}},
       {{TWO_PI / 8, 0, -1}, {0.75}},
       {{TWO_PI, 1, 1}, {1}}}},
-    {"pulse of two frames every four", make<PulseFct>, {{{quarter, 2}, {-1, -1, -1, 1, 1, -1, -1, 1, 1, -1, -1, 1}}}},
-    {"pulse longer than its period is cut for one frame at each wrap", make<PulseFct>,
+    {"pulse of two frames every four", spawnOf<PulseFct>, {{{quarter, 2}, {-1, -1, -1, 1, 1, -1, -1, 1, 1, -1, -1, 1}}}},
+    {"pulse longer than its period is cut for one frame at each wrap", spawnOf<PulseFct>,
      {{{quarter, 5}, {-1, -1, -1, 1, 1, 1, 1, -1, 1, 1, 1, -1}}}},
-    {"pulse still running at a wrap only ends", make<PulseFct>, {{{10, 1}, {1, -1, 1, -1}}}},
-    {"pulse increment is capped at one period", make<PulseFct>, {{{10, 1}, {1}}, {{1, 1}, {-1, -1, -1, -1, -1, -1, 1}}}},
-    {"pulse duration rounds to whole frames", make<PulseFct>,
+    {"pulse still running at a wrap only ends", spawnOf<PulseFct>, {{{10, 1}, {1, -1, 1, -1}}}},
+    {"pulse increment is capped at one period", spawnOf<PulseFct>, {{{10, 1}, {1}}, {{1, 1}, {-1, -1, -1, -1, -1, -1, 1}}}},
+    {"pulse duration rounds to whole frames", spawnOf<PulseFct>,
      {{{TWO_PI, 0.4}, {-1}}, {{TWO_PI, 1.5}, {1}}, {{TWO_PI / 8, 1.5}, {1, -1}}}},
-    {"pulse is not resumed by a reset", make<PulseFct>, {{{TWO_PI, 5}, {1}}, {{TWO_PI / 8, 5}, {1}}, {{0, 5}, {-1}}, {{TWO_PI / 8, 5}, {-1}}}},
-    {"random clock reset brings its level back to -1", make<RandomClockFct>, {{{1, 100}, {-1, -1, -1, 1}}, {{0, 100}, {-1}}}},
-    {"random pulse reset ends the running pulse", make<RandPulseFct>, {{{1, 5, 100}, {-1, -1, -1, 1, 1}}, {{0, 5, 100}, {-1}}}},
-    {"random pulse reset restarts the sign count", make<RandPulseFct>,
+    {"pulse is not resumed by a reset", spawnOf<PulseFct>, {{{TWO_PI, 5}, {1}}, {{TWO_PI / 8, 5}, {1}}, {{0, 5}, {-1}}, {{TWO_PI / 8, 5}, {-1}}}},
+    {"random clock reset brings its level back to -1", spawnOf<RandomClockFct>, {{{1, 100}, {-1, -1, -1, 1}}, {{0, 100}, {-1}}}},
+    {"random pulse reset ends the running pulse", spawnOf<RandPulseFct>, {{{1, 5, 100}, {-1, -1, -1, 1, 1}}, {{0, 5, 100}, {-1}}}},
+    {"random pulse reset restarts the sign count", spawnOf<RandPulseFct>,
      {{{1, 5, 100}, {-1}}, {{0, 5, 100}, {-1}}, {{1, 5, 100}, {-1, -1, -1, 1}}}},
-    {"random pulse countdown wraps after a NaN duration", make<RandPulseFct>, {{{1, NaN, 100}, {-1, -1, -1, 1, 1, 1}}}},
+    {"random pulse countdown wraps after a NaN duration", spawnOf<RandPulseFct>, {{{1, NaN, 100}, {-1, -1, -1, 1, 1, 1}}}},
 };
 
 TEST(Generators, FollowTheirFrameByFrameSequences)
@@ -106,14 +88,14 @@ struct Twin {
 TEST(Generators, UnusableIncrementKeepsThePhase)
 {
     const Twin twins[] = {
-        {"sin", make<SinFct>, {0.4}},
-        {"cos", make<CosFct>, {0.4}},
-        {"clock", make<ClockFct>, {0.4}},
-        {"triangle", make<TriangleFct>, {0.4}},
-        {"sawtooth", make<SawtoothFct>, {0.4}},
-        {"restartable sawtooth", make<SawtoothResetableFct>, {0.4, 0}},
-        {"sawtooth with speed", make<SawtoothResetableWithSpeedFct>, {0.4, 0, 1.5}},
-        {"organic", make<OrganicFct>, {0.4}},
+        {"sin", spawnOf<SinFct>, {0.4}},
+        {"cos", spawnOf<CosFct>, {0.4}},
+        {"clock", spawnOf<ClockFct>, {0.4}},
+        {"triangle", spawnOf<TriangleFct>, {0.4}},
+        {"sawtooth", spawnOf<SawtoothFct>, {0.4}},
+        {"restartable sawtooth", spawnOf<SawtoothResetableFct>, {0.4, 0}},
+        {"sawtooth with speed", spawnOf<SawtoothResetableWithSpeedFct>, {0.4, 0, 1.5}},
+        {"organic", spawnOf<OrganicFct>, {0.4}},
     };
     for (const Twin& twin : twins) {
         SCOPED_TRACE(twin.what);

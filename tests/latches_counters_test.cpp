@@ -1,19 +1,10 @@
 // Latches and counters, evaluation by evaluation: holding, following, counting, wrapping,
 // clamping, resets, and what unusable arguments do to their state.
-#include <cmath>
-#include <limits>
-#include <memory>
-#include <vector>
-
-#include <gtest/gtest.h>
-
 #include "Func/LatchesAndCounters.h"
 #include "frame_sequence_support.h"
 
 namespace {
 
-const double NaN = std::numeric_limits<double>::quiet_NaN();
-const double Inf = std::numeric_limits<double>::infinity();
 constexpr double kInt32Max = 2147483647.0;
 constexpr double kInt32Min = -2147483648.0;
 
@@ -32,7 +23,7 @@ TEST(Latches, HoldAndFollowTheirInputs)
         {"a lower bound given once stays while later ones are unusable", &spawnOf<LatchDeltaMinFct>,
          {{0, 0, 20}, {100, 50, NaN}, {100, 10, NaN}, {100, 10, -50}}, {20, 20, 20, -20}},
         {"an upper bound given once stays while later ones are unusable", &spawnOf<LatchDeltaMinMaxFct>,
-         {{100, 0, NaN, 10}, {100, 30, NaN, 10}, {100, 30, -Inf, Inf}, {100, 30, NaN, 50}}, {0, 10, 10, 30}},
+         {{100, 0, NaN, 10}, {100, 30, NaN, 10}, {100, 30, -inf, inf}, {100, 30, NaN, 50}}, {0, 10, 10, 30}},
     };
     for (const Sequence& s : cases)
         expectSequence(s);
@@ -86,16 +77,16 @@ TEST(LatchesAndCounters, UnusableArgumentsLeaveTheStateAsItWas)
         {"latch stores NaN like any value", &spawnOf<LatchFct>, {{100, 4}, {100, NaN}, {0, 9}}, {4, NaN, NaN}},
         {"latch with an initial value stores NaN too", &spawnOf<LatchWithDefaultFct>,
          {{0, 1, NaN}, {100, 6, 0}}, {NaN, 6}},
-        {"latchdelta", &spawnOf<LatchDeltaFct>, {{100, 0}, {100, 30}, {100, NaN}, {100, Inf}, {100, 40}},
+        {"latchdelta", &spawnOf<LatchDeltaFct>, {{100, 0}, {100, 30}, {100, NaN}, {100, inf}, {100, 40}},
          {0, 30, 30, 30, 40}},
-        {"counter", &spawnOf<CounterFct>, {{0, 9, 100}, {NaN, 9, 100}, {0, Inf, 100}, {0, 9, 100}}, {1, 1, 1, 2}},
+        {"counter", &spawnOf<CounterFct>, {{0, 9, 100}, {NaN, 9, 100}, {0, inf, 100}, {0, 9, 100}}, {1, 1, 1, 2}},
         {"counter with decrement, before its first count", &spawnOf<CounterWithDecrementFct>,
-         {{-Inf, 9, 0, 0}, {4, 9, 0, 0}}, {0, 4}},
+         {{-inf, 9, 0, 0}, {4, 9, 0, 0}}, {0, 4}},
         {"counter with reset", &spawnOf<CounterWithDecrementAndResetFct>,
          {{0, 9, 100, 0, 0}, {0, NaN, 100, 0, 0}, {0, 9, 100, 0, 0}}, {1, 1, 2}},
-        {"noloopcounter", &spawnOf<NoLoopCounterFct>, {{0, 9, 100}, {Inf, 9, 100}, {0, 9, 100}}, {1, 1, 2}},
+        {"noloopcounter", &spawnOf<NoLoopCounterFct>, {{0, 9, 100}, {inf, 9, 100}, {0, 9, 100}}, {1, 1, 2}},
         {"noloopcounter with decrement", &spawnOf<NoLoopCounterWithDecrementFct>,
-         {{0, 9, 100, 0}, {0, -Inf, 100, 0}, {0, 9, 100, 0}}, {1, 1, 2}},
+         {{0, 9, 100, 0}, {0, -inf, 100, 0}, {0, 9, 100, 0}}, {1, 1, 2}},
         {"noloopcounter with reset", &spawnOf<NoLoopCounterWithDecrementAndResetFct>,
          {{0, 9, 100, 0, 0}, {NaN, 9, 100, 0, 0}, {NaN, 9, 0, 0, 100}, {0, 9, 100, 0, 0}}, {1, 1, 1, 2}},
         {"pingcounter keeps its direction", &spawnOf<PingCounterFct>,

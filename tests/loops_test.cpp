@@ -11,18 +11,12 @@
 
 #include "Func/LatchesAndCounters.h"
 #include "Func/Loops.h"
-#include "zrparser/ZrParser.h"
+#include "engine_test_support.h"
 
 namespace {
 
 // The host's per-frame time increment, in radians: 2π × dt.
-double gTimeInc = 0.0;
-
-class TimeIncFct : public ZrFunctionBase<TimeIncFct> {
-public:
-    static constexpr ZrFunctionInfo info{L"__timeInc", nullptr, L"__timeInc()", L"", 0, false, true};
-    double evaluate(unsigned, const double*) override { return gTimeInc; }
-};
+double timeInc = 0.0;
 
 // A parser with the loop functions, a counter, "__timeInc" and host variables x and r.
 struct LoopHost {
@@ -36,10 +30,10 @@ struct LoopHost {
                                                                   new TimedSequenceFct(), new CounterFct()})
             parser.defineFunc(f);
         if (withTimeInc)
-            parser.defineFunc(new TimeIncFct());
+            parser.defineFunc(new TimeIncrementFct(&timeInc));
         parser.defineVar(L"x", &x);
         parser.defineVar(L"r", &r);
-        gTimeInc = zr::TWO_PI * 0.5;
+        timeInc = zr::TWO_PI * 0.5;
     }
 };
 
@@ -61,7 +55,7 @@ void expectPlays(const Play& p)
     for (size_t i = 0; i < p.expected.size(); ++i) {
         host.x = i < p.x.size() ? p.x[i] : 0.0;
         host.r = i < p.r.size() ? p.r[i] : 0.0;
-        gTimeInc = zr::TWO_PI * (i < p.dt.size() ? p.dt[i] : 0.5);
+        timeInc = zr::TWO_PI * (i < p.dt.size() ? p.dt[i] : 0.5);
         EXPECT_DOUBLE_EQ(host.parser.evaluate(), p.expected[i]) << "frame " << i;
     }
 }
@@ -130,59 +124,37 @@ TEST(Loops, RandLoopHoldsEachDrawForAWholeSlotAndFadesOnlyOnChange)
     EXPECT_EQ(seen, (std::set<double>{1, 10, 100}));
 }
 
-// One expected chain entry; a null field is not checked.
-struct Entry {
-    const wchar_t* id;
-    const wchar_t* pos;
-    const wchar_t* itemName;
-    const wchar_t* param1;
-};
-
-void expectChain(LoopHost& host, const wchar_t* expr, const std::vector<Entry>& expected)
-{
-    SCOPED_TRACE(testing::Message() << std::wstring(expr).c_str());
-    try {
-        host.parser.compile(expr);
-        ADD_FAILURE() << "compiled";
-    } catch (const ZrParserException& e) {
-        ASSERT_EQ(e.getNbExceptions(), expected.size());
-        for (unsigned i = 0; i < expected.size(); ++i) {
-            const ZrExcepData& d = e.getEntry(i).data;
-            EXPECT_EQ(d.id, expected[i].id) << "entry " << i;
-            for (auto [name, value] : {std::pair{L"pos", expected[i].pos}, {L"itemName", expected[i].itemName},
-                                       {L"param1", expected[i].param1}}) {
-                if (value) {
-                    EXPECT_STREQ(d.findParam(name), value) << "entry " << i;
-                }
-            }
-        }
-    }
-    EXPECT_TRUE(std::isnan(host.parser.evaluate()));
-}
-
 TEST(LoopErrors, NameTheCallAndTheArgumentEntryByEntry)
 {
     const wchar_t* const over = L"ZRPARSINGEXCEP_OverloadedFuncNotFound";
     const wchar_t* const syntax = L"ZRPARSINGEXCEP_InvalidFuncSyntax";
+    const struct {
+        const wchar_t* expr;
+        std::vector<ExpectedEntry> chain; // id, pos, text, itemName, param1
+    } cases[] = {
+        {L"loop(4, 0)", {{over, L"4", nullptr, L"loop", L"2"}}},
+        {L"1 + loop(4, 0, , )", {{syntax, L"8", nullptr, L"loop", L"5"}, {over, L"8", nullptr, L"loop", L"4"}}},
+        {L"loop(4, 1, nosuch(2))",
+         {{syntax, L"4", nullptr, L"loop", L"3"}, {L"ZRPARSINGEXCEP_UndefinedFunc", L"0", nullptr, L"nosuch"}}},
+        {L"loop(, 0, 1)", {{syntax, L"4", nullptr, L"loop", L"1"}, {L"ZRPARSINGEXCEP_InvalidSyntax"}}},
+        {L"sequence(6, 0, nosuch, 1)",
+         {{syntax, L"8", nullptr, L"sequence", L"3"}, {L"ZRPARSINGEXCEP_UndefinedVar", nullptr, nullptr, L"nosuch"}}},
+        // timedsequence needs a pair, and a duration and a first expression it can always evaluate
+        {L"timedsequence(0, 0, 0)", {{over, L"13", nullptr, L"timedsequence", L"3"}}},
+        {L"timedsequence(0, 0, 0, 1)", {{over, L"13", nullptr, L"timedsequence", L"4"}}},
+        {L"timedsequence(0, 0, 0, , 1)", {{syntax, L"13", nullptr, L"timedsequence", L"4"}}},
+        {L"timedsequence(0, 0, 0, 1, , 2, 10)", {{syntax, L"13", nullptr, L"timedsequence", L"5"}}},
+        {L"timedsequence(0, 0, 0, 1, 1, , 10)", {{syntax, L"13", nullptr, L"timedsequence", L"6"}}},
+    };
     LoopHost host;
-    expectChain(host, L"loop(4, 0)", {{over, L"4", L"loop", L"2"}});
-    expectChain(host, L"1 + loop(4, 0, , )", {{syntax, L"8", L"loop", L"5"}, {over, L"8", L"loop", L"4"}});
-    expectChain(host, L"loop(4, 1, nosuch(2))",
-                {{syntax, L"4", L"loop", L"3"}, {L"ZRPARSINGEXCEP_UndefinedFunc", L"0", L"nosuch", nullptr}});
-    expectChain(host, L"loop(, 0, 1)",
-                {{syntax, L"4", L"loop", L"1"}, {L"ZRPARSINGEXCEP_InvalidSyntax", nullptr, nullptr, nullptr}});
-    expectChain(host, L"sequence(6, 0, nosuch, 1)",
-                {{syntax, L"8", L"sequence", L"3"}, {L"ZRPARSINGEXCEP_UndefinedVar", nullptr, L"nosuch", nullptr}});
-    // timedsequence needs a pair, and a duration and a first expression it can always evaluate
-    expectChain(host, L"timedsequence(0, 0, 0)", {{over, L"13", L"timedsequence", L"3"}});
-    expectChain(host, L"timedsequence(0, 0, 0, 1)", {{over, L"13", L"timedsequence", L"4"}});
-    expectChain(host, L"timedsequence(0, 0, 0, , 1)", {{syntax, L"13", L"timedsequence", L"4"}});
-    expectChain(host, L"timedsequence(0, 0, 0, 1, , 2, 10)", {{syntax, L"13", L"timedsequence", L"5"}});
-    expectChain(host, L"timedsequence(0, 0, 0, 1, 1, , 10)", {{syntax, L"13", L"timedsequence", L"6"}});
-
+    for (const auto& c : cases) {
+        SCOPED_TRACE(narrow(c.expr));
+        expectChain([&] { host.parser.compile(c.expr); }, c.chain);
+    }
     LoopHost withoutTimeInc(false);
-    expectChain(withoutTimeInc, L"loop(4, 0, 1)",
-                {{syntax, L"4", L"loop", L"4"}, {L"ZRPARSINGEXCEP_UndefinedFunc", nullptr, L"__timeInc", nullptr}});
+    expectChain([&] { withoutTimeInc.parser.compile(L"loop(4, 0, 1)"); },
+                {{syntax, L"4", nullptr, L"loop", L"4"},
+                 {L"ZRPARSINGEXCEP_UndefinedFunc", nullptr, nullptr, L"__timeInc"}});
 }
 
 TEST(Loops, AnInstanceWithoutTextsAnswersNaN)

@@ -1,7 +1,5 @@
-// Bad input never crashes: malformed, random, very long and deeply nested texts each give a
+// Bad input never crashes: malformed, very long and deeply nested texts each give a
 // catalogued exception or a value.
-#include <random>
-
 #include "engine_test_support.h"
 #include "zrparser/ZrException.h"
 
@@ -12,9 +10,7 @@ class HostParser {
 public:
     HostParser()
     {
-        parser.undefineFuncsBySymbol(L"__sin");
-        parser.undefineFuncsBySymbol(L"__cos");
-        parser.undefineFuncsBySymbol(L"rand");
+        makeRoomForTheSignalPlugin(parser);
         parser.loadPlugin(L"ZrSignalPlugin.SignalPlugin");
         parser.defineVar(L"x", &x);
         parser.defineFunc(new TimeIncrementFct(&timeIncrement));
@@ -46,55 +42,19 @@ public:
     double timeIncrement = zr::TWO_PI / 40;
 };
 
-TEST(MalformedInput, HandWrittenCasesGiveAnErrorOrAValue)
+// The fuzz targets replay their corpus of random texts; these are the shapes people mistype.
+TEST(MalformedInput, HandWrittenCasesGiveACataloguedErrorOrAValue)
 {
     const wchar_t* texts[] = {
-        L"(",          L")",           L"((",          L"))",          L")(",          L"(()",        L",",
-        L",,",         L"(,)",         L"1,",          L",1",          L"+",           L"-",          L"*",
-        L"1+",         L"+1",          L"1*",          L"*1",          L"1**2",        L"1 2 3 (",    L"max(",
-        L"max)",       L"max(,",       L"max(1,",      L"max(1,2",     L"max(1,2))",   L"max()",      L"max(())",
-        L"nosuch",     L"nosuch(",     L"nosuch()",    L"x(",          L"x()",         L"x(1)",       L"1(",
-        L"if",         L"if(",         L"if()",        L"if(,,)",      L"if(1,2,3,4)", L"if((1,2,3)", L"if(1,2,3",
-        L"hex",        L"hex(",        L"hex(((",      L"hex(zz)",     L"bin(2)",      L"hex())",     L"bin(1,)",
-        L"twice",      L"twice(",      L"twice()",     L"twice(1,2)",  L"twice(twice(", L"counter(0,7)",
-        L"onbeat(x",   L"select()",    L"coalesce()",  L"!",           L"!!",          L"1!",         L"!=",
-        L"==1",        L"1==",         L"<=>",         L"1 % % 2",     L"..",          L".",          L"1..2",
-        L"NaN(",       L"NaN()",       L"(((1)))))",   L"((((1)))",    L"-(-(-(",      L"__sin(__sin(__sin(",
-        L"\t",         L"x\x01",       L"\u00e9",      L"1e",          L"e1",          L"1.",         L"",
+        L")(",       L"(,)",      L"1**2",       L"max(1,2))", L"max(())",   L"x(1)",      L"if(,,)",
+        L"if((1,2,3)", L"hex(((", L"bin(1,)",    L"twice(twice(", L"counter(0,7)", L"onbeat(x", L"select()",
+        L"1 % % 2",  L"1..2",     L"NaN()",      L"-(-(-(",   L"__sin(__sin(", L"x\x01", L"\u00e9", L"1.",
     };
     HostParser host;
     for (const wchar_t* t : texts) {
         SCOPED_TRACE(narrow(t));
         host.run(t);
     }
-}
-
-// Random mixes of the pieces expressions are made of.
-std::wstring randomText(std::mt19937& rng, std::size_t pieces)
-{
-    static const wchar_t* alphabet[] = {
-        L"(",     L")",        L",",        L"+",         L"-",       L"*",      L"/",       L"^",      L"%",
-        L">",     L">=",       L"==",       L"!",         L"&",       L"|",      L" ",       L"1",      L"0",
-        L"2.5",   L".",        L"x",        L"NaN",       L"max(",    L"min(",   L"if(",     L"hex(",   L"bin(",
-        L"fact(", L"twice(",   L"counter(", L"onbeat(",   L"__sin(",  L"select(", L"latch(", L"delta(", L"nosuch(",
-        L"map.sin(", L"rgb.red(", L"__delay(", L"__record(", L"switch(", L"1e3",   L"ff",      L"abs(",   L"round(",
-        L"loop(",  L"sequence(", L"timedsequence(", L"randloop(", L"__timeInc()",
-    };
-    std::uniform_int_distribution<std::size_t> pick(0, std::size(alphabet) - 1);
-    std::wstring text;
-    for (std::size_t i = 0; i < pieces; ++i)
-        text += alphabet[pick(rng)];
-    return text;
-}
-
-TEST(MalformedInput, GeneratedMixesGiveAnErrorOrAValue)
-{
-    HostParser host;
-    std::mt19937 rng(12345);
-    int compiled = 0;
-    for (int i = 0; i < 4000; ++i)
-        compiled += host.run(randomText(rng, 1 + i % 24)) ? 1 : 0;
-    EXPECT_GT(compiled, 0);
 }
 
 TEST(MalformedInput, VeryLongAndDeeplyNestedTexts)

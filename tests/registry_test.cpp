@@ -16,32 +16,6 @@ namespace {
 
 using zr::RegistryTree;
 
-// Sets environment variables for the life of the object and restores them afterwards.
-class ScopedEnvironment {
-public:
-    void set(const char* name, const char* value)
-    {
-        const char* previous = std::getenv(name);
-        saved_.push_back({name, previous ? std::optional<std::string>(previous) : std::nullopt});
-        if (value)
-            setenv(name, value, 1);
-        else
-            unsetenv(name);
-    }
-    ~ScopedEnvironment()
-    {
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-            if (it->second)
-                setenv(it->first.c_str(), it->second->c_str(), 1);
-            else
-                unsetenv(it->first.c_str());
-        }
-    }
-
-private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
-
 TEST(RegistryFile, WritesEveryKeyAsASectionAndReadsItBack)
 {
     RegistryTree tree;
@@ -117,13 +91,18 @@ TEST(RegistryLocation, FollowsZrRegistryThenXdgConfigHomeThenHome)
         {nullptr, "relative/xdg", "/home/u", "/home/u/.config/zrparser/registry"},
         {nullptr, nullptr, "/home/u", "/home/u/.config/zrparser/registry"},
     };
+    const char* const names[] = {"ZR_REGISTRY", "XDG_CONFIG_HOME", "HOME"};
+    std::vector<std::optional<std::string>> saved;
+    for (const char* name : names)
+        saved.push_back(std::getenv(name) ? std::optional<std::string>(std::getenv(name)) : std::nullopt);
     for (const Case& c : cases) {
-        ScopedEnvironment env;
-        env.set("ZR_REGISTRY", c.zrRegistry);
-        env.set("XDG_CONFIG_HOME", c.xdgConfigHome);
-        env.set("HOME", c.home);
+        const char* const values[] = {c.zrRegistry, c.xdgConfigHome, c.home};
+        for (int i = 0; i < 3; ++i)
+            values[i] ? setenv(names[i], values[i], 1) : unsetenv(names[i]);
         EXPECT_EQ(zr::registryPath(), c.expected);
     }
+    for (int i = 0; i < 3; ++i)
+        saved[i] ? setenv(names[i], saved[i]->c_str(), 1) : unsetenv(names[i]);
 }
 
 TEST(RegistryUpdates, ACorruptFileIsReportedAndLeftAsItWas)
@@ -196,6 +175,9 @@ TEST(RegistryLookups, ProgIdsFollowCurVerToTheirClassId)
                   t.setValue(L"Test.Thing\\CurVer", L"", L"Test.Thing.2");
                   t.setValue(L"Test.Thing.2\\CLSID", L"", current);
                   t.setValue(L"Test.Thing.1\\CLSID", L"", older);
+                  // A current version that is not installed leaves the ProgID's own class id.
+                  t.setValue(L"Test.Stale\\CLSID", L"", older);
+                  t.setValue(L"Test.Stale\\CurVer", L"", L"Test.Stale.3");
                   t.setValue(L"Test.Loop\\CurVer", L"", L"Test.Loop2");
                   t.setValue(L"Test.Loop2\\CurVer", L"", L"Test.Loop");
                   // The class table's own ProgIDs come first.
@@ -211,6 +193,7 @@ TEST(RegistryLookups, ProgIdsFollowCurVerToTheirClassId)
         {L"Test.Thing", current},
         {L"Test.Thing.2", current},
         {L"Test.Thing.1", older},
+        {L"Test.Stale", older},
         {L"Test.Loop", nullptr},
         {L"Test.Missing", nullptr},
         {L"CLSID\\{00000000-0000-0000-0000-0000000000A2}", nullptr},

@@ -2,35 +2,16 @@
 // and recency, range mapping, random draws and the process-wide slots.
 #include <cstdint>
 #include <cstdlib>
-#include <limits>
-#include <memory>
 #include <set>
-#include <vector>
-
-#include <gtest/gtest.h>
 
 #include "Func/Selection.h"
-#include "zrparser/ZrPlatform.h"
+#include "frame_sequence_support.h"
 
 namespace {
 
-const double NaN = zr::nan();
-const double inf = std::numeric_limits<double>::infinity();
 constexpr double kInt32Min = std::numeric_limits<std::int32_t>::min();
 
 using Factory = std::unique_ptr<ZrFunctionI> (*)();
-
-template <class T>
-std::unique_ptr<ZrFunctionI> make()
-{
-    return std::make_unique<T>();
-}
-
-// An empty argument list is passed as a null pointer, so reading it would fault.
-double call(ZrFunctionI& f, std::vector<double> args)
-{
-    return f.evaluate(static_cast<unsigned>(args.size()), args.empty() ? nullptr : args.data());
-}
 
 struct Case {
     const char* what;
@@ -47,7 +28,7 @@ struct Table {
 TEST(Selection, ChoicesFollowTheirRulesAndRememberTheLastOne)
 {
     const Table tables[] = {
-        {"select", make<SelectFct>,
+        {"select", spawnOf<SelectFct>,
          {{"middle band", {50, 10, 20, 30}, 20},
           {"just into the second band", {34, 10, 20, 30}, 20},
           {"end of the first band", {33, 10, 20, 30}, 10},
@@ -59,7 +40,7 @@ TEST(Selection, ChoicesFollowTheirRulesAndRememberTheLastOne)
           {"NaN is the first value", {NaN, 10, 20, 30}, 10},
           {"no values", {5}, 0},
           {"no arguments", {}, 0}}},
-        {"selectcondition", make<SelectConditionFct>,
+        {"selectcondition", spawnOf<SelectConditionFct>,
          {{"nothing chosen yet", {0, 5, 0, 6}, 0},
           {"first true condition", {1, 5, 0, 6}, 5},
           {"keeps the last choice", {0, 5, 0, 6}, 5},
@@ -69,7 +50,7 @@ TEST(Selection, ChoicesFollowTheirRulesAndRememberTheLastOne)
           {"no arguments", {}, 0},
           {"no arguments leave the last choice", {0, 5}, 7},
           {"a lone argument is the default", {3}, 3}}},
-        {"switch", make<SwitchFct>,
+        {"switch", spawnOf<SwitchFct>,
          {{"second case matches", {2, 1, 10, 2, 20}, 20},
           {"cases match within 0.0001", {2.00005, 2, 20}, 20},
           {"no match keeps the last result", {3, 1, 10, 2, 20}, 20},
@@ -79,35 +60,35 @@ TEST(Selection, ChoicesFollowTheirRulesAndRememberTheLastOne)
           {"value only", {1}, 0},
           {"no arguments", {}, 0},
           {"too few arguments leave the last result", {3, 1, 10}, 99}}},
-        {"latestindex", make<LatestFct>,
+        {"latestindex", spawnOf<LatestFct>,
          {{"nothing positive yet", {0, 0, 0}, 0},
           {"highest positive index", {0, 1, 1}, 2},
           {"none positive keeps the last", {0, 0, 0}, 2},
           {"no arguments keep the last", {}, 2},
           {"negatives and NaN are not positive", {1, -1, NaN}, 0}}},
-        {"coalesce", make<CoalesceFct>,
+        {"coalesce", spawnOf<CoalesceFct>,
          {{"skips zero and NaN", {0, NaN, 3, 4}, 3},
           {"skips infinities", {inf, -inf, 0, -2}, -2},
           {"all zero", {0, 0}, 0},
           {"no arguments", {}, 0}}},
-        {"isbetween", make<IsBetweenFct>,
+        {"isbetween", spawnOf<IsBetweenFct>,
          {{"bounds are inclusive", {5, 5, 5}, 100},
           {"inside", {3, 0, 10}, 100},
           {"above", {11, 0, 10}, 0},
           {"crossed bounds", {5, 10, 0}, 0},
           {"NaN value", {NaN, 0, 10}, 0},
           {"NaN bound", {5, NaN, 10}, 0}}},
-        {"restrain", make<RestrainFct>,
+        {"restrain", spawnOf<RestrainFct>,
          {{"inside", {5, 0, 10}, 5},
           {"below", {-1, 0, 10}, 0},
           {"above", {11, 0, 10}, 10},
           {"crossed bounds give min", {5, 10, 0}, 10}}},
-        {"scale", make<ScaleFct>,
+        {"scale", spawnOf<ScaleFct>,
          {{"midpoint", {15, 10, 20, 0, 100}, 50},
           {"above max holds at toMax", {25, 10, 20, 0, 100}, 100},
           {"below min holds at toMin", {5, 10, 20, 0, 100}, 0},
           {"reversed target range", {12, 10, 20, 100, 0}, 80}}},
-        {"scale percent", make<ScalePercentFct>,
+        {"scale percent", spawnOf<ScalePercentFct>,
          {{"half", {50, 0, 10}, 5},
           {"above 100 is clamped", {150, 0, 10}, 10},
           {"below 0 is clamped", {-5, 2, 4}, 2},

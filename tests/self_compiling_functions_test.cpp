@@ -1,54 +1,12 @@
-// Functions that compile their own arguments: the argument-text tokenizer, the conditional
-// function with its two branch parsers, and the hexadecimal and binary literals.
+// Functions that compile their own arguments: the conditional function with its two branch
+// parsers, and the hexadecimal and binary literals. Loops and sequences show the splitting of
+// argument texts at their own separators only.
+#include <limits>
+
 #include "Func/LatchesAndCounters.h"
 #include "engine_test_support.h"
-#include "zrparser/ZrFctParamTokenizer.h"
 
 namespace {
-
-// Records the texts each call site receives; fails when told to.
-class TextsFct final : public ZrFunctionBase<TextsFct, ZrFctParamTokenizer::ClientFctI> {
-public:
-    static constexpr ZrFunctionInfo info{L"texts", nullptr, L"texts(...)", L"records its argument texts", 0, true, true};
-    static inline std::vector<std::vector<std::wstring>> received;
-    static inline std::vector<const void*> instances;
-    static inline bool fail = false;
-
-    bool hasSpawnedItems() override { return false; }
-    void onParams(std::vector<std::wstring> params, ZrCompilerI* compiler, ZrRegistrarI*, unsigned pos) override
-    {
-        received.push_back(params);
-        instances.push_back(this);
-        if (fail)
-            compiler->throwFuncExcep(L"ZRPARSINGEXCEP_OverloadedFuncNotFound", pos, info.symbol, 0);
-    }
-    double evaluate(unsigned, const double*) override { return 42; }
-};
-
-TEST(Tokenizer, ArgumentTextsAreSplitAtTopLevelSeparatorsOnly)
-{
-    ZrParser parser;
-    parser.defineFunc(new TextsFct());
-    TextsFct::received.clear();
-    parser.compile(L"texts(10, 1, sin(a,b), 2*(c+d)) + texts(10,1,) + texts()");
-    ASSERT_EQ(TextsFct::received.size(), 3u);
-    EXPECT_EQ(TextsFct::received[0], (std::vector<std::wstring>{L"10", L"1", L"sin(a,b)", L"2*(c+d)"}));
-    EXPECT_EQ(TextsFct::received[1], (std::vector<std::wstring>{L"10", L"1", L""}));
-    EXPECT_EQ(TextsFct::received[2], (std::vector<std::wstring>{L""}));
-    EXPECT_NE(TextsFct::instances[0], TextsFct::instances[1]) << "every call site has its own instance";
-    EXPECT_EQ(parser.evaluate(), 126.0);
-}
-
-TEST(Tokenizer, FailuresDeleteTheClientAndKeepTheirPosition)
-{
-    ZrParser parser;
-    parser.defineFunc(new TextsFct());
-    expectCompileError(parser, L"1 + texts(10, 1, a", {L"ZRPARSINGEXCEP_MissingCloseBracket", L"9"});
-    TextsFct::fail = true;
-    expectCompileError(parser, L"1+texts(a)", {L"ZRPARSINGEXCEP_OverloadedFuncNotFound", L"7", nullptr, L"texts"});
-    TextsFct::fail = false;
-    EXPECT_TRUE(std::isnan(parser.evaluate()));
-}
 
 class ConditionalTest : public ::testing::Test {
 protected:
@@ -61,18 +19,36 @@ protected:
     double x = 0;
 };
 
-TEST_F(ConditionalTest, OnlyTheChosenBranchAdvancesItsState)
+// Any value may be a condition: only a value above 0 chooses the first branch. Folded as a
+// constant, read from a host variable each frame, and in both cases only the chosen branch's
+// counter advances.
+TEST_F(ConditionalTest, OnlyAConditionAboveZeroChoosesTheFirstBranch)
 {
-    parser.compile(L"if(x > 50, counter(0, 9, 1), counter(0, 9, 1) + 100)");
-    EXPECT_TRUE(parser.getCompiler()->hasSpawnedItems());
+    const double inf = std::numeric_limits<double>::infinity();
     const struct {
-        double x;
-        double result;
-    } frames[] = {{60, 1}, {60, 2}, {10, 101}, {10, 102}, {60, 3}, {NAN, 103}, {10, 104}, {60, 4}};
-    for (const auto& f : frames) {
-        x = f.x;
-        EXPECT_EQ(parser.evaluate(), f.result) << "x = " << f.x;
+        const wchar_t* text;
+        double value;
+        bool chosen;
+    } conditions[] = {
+        {L"1", 1, true},           {L"0", 0, false},         {L"-1", -1, false},
+        {L"-0", -0.0, false},      {L"NaN", NAN, false},     {L"1/0", inf, true},
+        {L"-1/0", -inf, false},    {L"2^-1074", 4.9e-324, true}, {L"0.0000001", 1e-7, true},
+    };
+    for (const auto& c : conditions) {
+        SCOPED_TRACE(narrow(c.text));
+        parser.compile((L"if(" + std::wstring(c.text) + L", 10, 20)").c_str());
+        EXPECT_TRUE(parser.isConstant());
+        EXPECT_EQ(parser.evaluate(), c.chosen ? 10.0 : 20.0);
     }
+    parser.compile(L"if(x, counter(0, 99, 1), counter(0, 99, 1) + 100)");
+    EXPECT_FALSE(parser.isConstant());
+    double thenCount = 0, elseCount = 0;
+    for (int round = 0; round < 2; ++round)
+        for (const auto& c : conditions) {
+            SCOPED_TRACE(narrow(c.text));
+            x = c.value;
+            EXPECT_EQ(parser.evaluate(), c.chosen ? ++thenCount : 100 + ++elseCount);
+        }
 }
 
 TEST_F(ConditionalTest, BranchesReadTheCallersVariablesEachEvaluation)
@@ -83,15 +59,6 @@ TEST_F(ConditionalTest, BranchesReadTheCallersVariablesEachEvaluation)
         x = v;
         EXPECT_EQ(parser.evaluate(), v * 2);
     }
-}
-
-TEST_F(ConditionalTest, FoldsWhenConditionAndBothBranchesAreConstant)
-{
-    parser.compile(L"if(0, 1, 2)");
-    EXPECT_TRUE(parser.isConstant());
-    EXPECT_EQ(parser.evaluate(), 2.0);
-    parser.compile(L"if(x, 1, 2)");
-    EXPECT_FALSE(parser.isConstant());
     parser.compile(L"if(1, counter(0, 9, 1), 2)");
     EXPECT_FALSE(parser.isConstant()) << "a stateful branch is not constant";
     EXPECT_EQ(parser.evaluate(), 1.0);
@@ -105,12 +72,9 @@ TEST_F(ConditionalTest, NestedUse)
         double x;
         double value;
     } cases[] = {
-        {L"if(x > 1, if(x > 2, 30, 20), 10)", 3, 30},
-        {L"if(x > 1, if(x > 2, 30, 20), 10)", 2, 20},
-        {L"if(x > 1, if(x > 2, 30, 20), 10)", 0, 10},
-        {L"if(if(x, 1, 0), hex(ff), bin(11))", 1, 255},
-        {L"if(if(x, 1, 0), hex(ff), bin(11))", 0, 3},
-        {L"2 * if(x > 0, x, -x) + 1", -4, 9},
+        {L"if(x > 1, if(x > 2, 30, 20), 10)", 3, 30}, {L"if(x > 1, if(x > 2, 30, 20), 10)", 2, 20},
+        {L"if(x > 1, if(x > 2, 30, 20), 10)", 0, 10}, {L"if(if(x, 1, 0), hex(ff), bin(11))", 1, 255},
+        {L"if(if(x, 1, 0), hex(ff), bin(11))", 0, 3}, {L"2 * if(x > 0, x, -x) + 1", -4, 9},
     };
     for (const auto& c : cases) {
         x = c.x;
@@ -120,28 +84,27 @@ TEST_F(ConditionalTest, NestedUse)
 
 TEST_F(ConditionalTest, ErrorsNameTheArgumentThatFailed)
 {
-    expectCompileError(parser, L"if(0, 1)",
-                       {L"ZRPARSINGEXCEP_OverloadedFuncNotFound", L"2",
-                        L"Invalid number of arguments for function 'if'", L"if", L"2"});
-    const wchar_t* context = L"Invalid function argument syntax. Function name: 'if', argument ";
-    expectChain([&] { parser.compile(L"1 + if(1, nosuch(2), 3)"); },
-                {{L"ZRPARSINGEXCEP_InvalidFuncSyntax", L"6", (std::wstring(context) + L"2").c_str(), L"if", L"2"},
-                 {L"ZRPARSINGEXCEP_UndefinedFunc", L"0", L"Undefined function: 'nosuch'"}});
-    expectChain([&] { parser.compile(L"if(1, 2, y)"); },
-                {{L"ZRPARSINGEXCEP_InvalidFuncSyntax", L"2", nullptr, L"if", L"3"},
-                 {L"ZRPARSINGEXCEP_UndefinedVar", L"0", L"Undefined variable: 'y'"}});
-    expectChain([&] { parser.compile(L"if(1+, 2, 3)"); },
-                {{L"ZRPARSINGEXCEP_InvalidFuncSyntax", L"2", nullptr, L"if", L"1"},
-                 {L"ZRPARSINGEXCEP_UnexpectedOp", L"1"}});
-    expectChain([&] { parser.compile(L"if(, 2, 3)"); },
-                {{L"ZRPARSINGEXCEP_InvalidFuncSyntax", L"2", nullptr, L"if", L"1"},
-                 {L"ZRPARSINGEXCEP_InvalidSyntax", L"0"}});
-    expectCompileError(parser, L"if(1, 2", {L"ZRPARSINGEXCEP_MissingCloseBracket", L"2"});
-    // Inner context comes after the outer one once the chain has been copied twice.
-    expectChain([&] { parser.compile(L"if(1, if(1, q, 2), 3)"); },
-                {{L"ZRPARSINGEXCEP_InvalidFuncSyntax", L"2", nullptr, L"if", L"2"},
-                 {L"ZRPARSINGEXCEP_UndefinedVar", L"0"},
-                 {L"ZRPARSINGEXCEP_InvalidFuncSyntax", L"2", nullptr, L"if", L"2"}});
+    const wchar_t* const syntax = L"ZRPARSINGEXCEP_InvalidFuncSyntax";
+    const struct {
+        const wchar_t* expr;
+        std::vector<ExpectedEntry> chain; // id, pos, text, itemName, param1
+    } cases[] = {
+        {L"if(0, 1)", {{L"ZRPARSINGEXCEP_OverloadedFuncNotFound", L"2", nullptr, L"if", L"2"}}},
+        {L"1 + if(1, nosuch(2), 3)",
+         {{syntax, L"6", L"Invalid function argument syntax. Function name: 'if', argument 2", L"if", L"2"},
+          {L"ZRPARSINGEXCEP_UndefinedFunc", L"0", nullptr, L"nosuch"}}},
+        {L"if(1, 2, y)", {{syntax, L"2", nullptr, L"if", L"3"}, {L"ZRPARSINGEXCEP_UndefinedVar", L"0"}}},
+        {L"if(1+, 2, 3)", {{syntax, L"2", nullptr, L"if", L"1"}, {L"ZRPARSINGEXCEP_UnexpectedOp", L"1"}}},
+        {L"if(, 2, 3)", {{syntax, L"2", nullptr, L"if", L"1"}, {L"ZRPARSINGEXCEP_InvalidSyntax", L"0"}}},
+        {L"if(1, 2", {{L"ZRPARSINGEXCEP_MissingCloseBracket", L"2"}}},
+        // Inner context comes after the outer one once the chain has been copied twice.
+        {L"if(1, if(1, q, 2), 3)",
+         {{syntax, L"2", nullptr, L"if", L"2"}, {L"ZRPARSINGEXCEP_UndefinedVar", L"0"}, {syntax, L"2", nullptr, L"if", L"2"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(narrow(c.expr));
+        expectChain([&] { parser.compile(c.expr); }, c.chain);
+    }
 }
 
 TEST(Literals, HexadecimalAndBinaryTextsBecomeConstants)

@@ -22,8 +22,7 @@ const wchar_t* const FORMULA =
 std::vector<double> runFormula(double slot)
 {
     ZrParser parser;
-    for (const wchar_t* symbol : {L"__sin", L"__cos", L"rand"})
-        parser.undefineFuncsBySymbol(symbol);
+    makeRoomForTheSignalPlugin(parser);
     parser.loadPlugin(L"ZrSignalPlugin.SignalPlugin");
     double frame = 0;
     parser.defineConst(L"slot", slot);

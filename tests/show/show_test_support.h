@@ -44,7 +44,8 @@ inline void writeFile(const std::string& path, const std::string& content)
 inline std::string scratchDirectory()
 {
     const auto* test = testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string("zrshow_") + test->test_suite_name() + "_" + test->name();
+    // The process id keeps apart runs of the same test from other build trees.
+    std::string name = std::string("zrshow_") + test->test_suite_name() + "_" + test->name() + "_" + std::to_string(getpid());
     std::replace(name.begin(), name.end(), '/', '_');
     const std::string path = testing::TempDir() + name;
     std::filesystem::remove_all(path);
@@ -69,18 +70,25 @@ bool waitFor(Condition condition, std::chrono::milliseconds limit)
 // at destruction.
 class Child {
 public:
-    Child(const std::vector<std::string>& command, const std::string& outPath, const std::string& errPath)
+    // `environment` adds NAME=VALUE settings to this process's environment.
+    Child(const std::vector<std::string>& command, const std::string& outPath, const std::string& errPath,
+          const std::vector<std::string>& environment = {})
         : outPath_(outPath), errPath_(errPath)
     {
-        std::vector<char*> argv;
+        std::vector<char*> argv, envp;
         for (const std::string& arg : command)
             argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);
+        for (char** setting = environ; *setting; ++setting)
+            envp.push_back(*setting);
+        for (const std::string& setting : environment)
+            envp.push_back(const_cast<char*>(setting.c_str()));
+        envp.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+        if (posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
             pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);
     }

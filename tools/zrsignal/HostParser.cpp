@@ -1,8 +1,9 @@
 // The host set-up of a parser: what a lighting application does before compiling a formula.
 #include "HostParser.h"
 
-#include <clocale>
 #include <filesystem>
+
+#include <locale.h>
 
 #include "ErrorReport.h"
 #include "SignalModule.h"
@@ -86,9 +87,15 @@ std::unique_ptr<ZrParser> makeHostParser(const DefinitionOptions& options, HostV
     if (!options.pluginDir.empty())
         define(options.pluginDir,
                [&] { parser->loadAllPlugins(zr::fromUtf8(options.pluginDir).c_str(), zr::fromUtf8(options.pluginPattern).c_str()); });
+    // The user's locale only while the parser takes its decimal point from it, and only on this
+    // thread: the library reads numbers with the C runtime, which must go on reading '.'.
     if (options.useLocale) {
-        std::setlocale(LC_ALL, "");
-        parser->useLocaleSettings();
+        if (const locale_t user = newlocale(LC_NUMERIC_MASK | LC_CTYPE_MASK, "", static_cast<locale_t>(0))) {
+            const locale_t previous = uselocale(user);
+            parser->useLocaleSettings();
+            uselocale(previous);
+            freelocale(user);
+        }
     }
     for (HostVariables::Variable& variable : variables.all()) {
         define(variable.definitionText,

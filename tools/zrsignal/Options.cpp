@@ -114,4 +114,40 @@ void addFormatOption(CLI::App& command, RunOptions& options)
         ->default_val("lines");
 }
 
+std::string placeExpressionThatLooksLikeAnOption(const CLI::App& command, std::vector<std::string>& args)
+{
+    std::vector<std::size_t> candidates;
+    bool positional = false;
+    bool valueNext = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--") {
+            positional = positional || i + 1 < args.size();
+            break;
+        }
+        if (valueNext) {
+            valueNext = false;
+        } else if (arg.size() < 2 || arg[0] != '-') {
+            positional = true;
+        } else if (const CLI::Option* option = command.get_option_no_throw(arg)) {
+            valueNext = option->get_items_expected_max() > 0;
+        } else if (command.get_option_no_throw(arg.substr(0, arg.find('='))) == nullptr &&
+                   (arg[1] == '-' || command.get_option_no_throw(arg.substr(0, 2)) == nullptr)) {
+            candidates.push_back(i); // neither "--name=value" nor "-nvalue" of one of its options
+        }
+    }
+    if (positional || candidates.empty())
+        return {};
+    const std::string expression = args[candidates[0]];
+    if (candidates.size() > 1)
+        return "zrsignal " + command.get_name() + ": '" + expression + "' is not an option; to evaluate an " +
+               "expression that begins with '-', write it after '--': zrsignal " + command.get_name() + " -- '" +
+               expression + "'";
+    args.erase(args.begin() + static_cast<std::ptrdiff_t>(candidates[0]));
+    if (args.empty() || args.back() != "--")
+        args.push_back("--");
+    args.push_back(expression);
+    return {};
+}
+
 } // namespace zrsignal

@@ -71,4 +71,12 @@ void addDefinitionOptions(CLI::App& command, DefinitionOptions& options);
 void addRunOptions(CLI::App& command, RunOptions& options);
 void addFormatOption(CLI::App& command, RunOptions& options);
 
+// Expressions often begin with '-' ("-x*2", "--2"), which the option parser would take for an
+// option. `args` are the arguments after the name of `command` (eval, check or plot). When no
+// other argument is the expression, the one argument that begins with '-' and is neither an
+// option of the command nor an option's value is taken as the expression: it moves behind "--".
+// Returns what to tell the user when several such arguments leave the expression unknown, or an
+// empty text.
+std::string placeExpressionThatLooksLikeAnOption(const CLI::App& command, std::vector<std::string>& args);
+
 } // namespace zrsignal

@@ -1,5 +1,7 @@
 // zrsignal: command-line host of the formula library and its signal plug-in.
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -17,6 +19,10 @@ namespace {
 constexpr int EXIT_USAGE_OR_INPUT = 1;
 constexpr int EXIT_LIBRARY_FAILURE = 2;
 
+constexpr const char* DASH_EXPRESSION_HELP =
+    "An EXPR that begins with '-' may be written as it is when it is no option and no other argument is\n"
+    "the expression (zrsignal eval '-x*2'); else write it after '--' (zrsignal eval --frames 4 -- '-x').";
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -33,12 +39,14 @@ int main(int argc, char** argv)
     addRunOptions(*eval, evalOptions);
     addFormatOption(*eval, evalOptions);
     eval->add_option("EXPR", evalExpression, "The formula")->required();
+    eval->footer(DASH_EXPRESSION_HELP);
 
     DefinitionOptions checkOptions;
     std::string checkExpression;
     CLI::App* check = app.add_subcommand("check", "Compile EXPR only: print 'constant VALUE' or 'ok'");
     addDefinitionOptions(*check, checkOptions);
     check->add_option("EXPR", checkExpression, "The formula")->required();
+    check->footer(DASH_EXPRESSION_HELP);
 
     bool listJson = false;
     bool listAll = false;
@@ -57,13 +65,31 @@ int main(int argc, char** argv)
     plot->add_option("--expr", plotExpressions, "A further curve (repeatable)")->type_name("EXPR")->allow_extra_args(false);
     plot->add_option("--title", plotTitle, "Chart title (default: the expressions)");
     plot->add_option("EXPR", plotExpression, "The formula");
+    plot->footer(DASH_EXPRESSION_HELP);
 
     ShowRunOptions runOptions;
     CLI::App* run = app.add_subcommand("run", "Run a show file: fixtures' formulas sent as DMX over sACN, Art-Net or olad");
     addShowRunOptions(*run, runOptions);
 
+    // An expression that begins with '-' goes where the option parser reads it as the expression.
+    std::vector<std::string> args(argv + 1, argv + argc);
+    for (const CLI::App* command : {eval, check, plot}) {
+        if (args.size() < 2 || args[0] != command->get_name())
+            continue;
+        std::vector<std::string> rest(args.begin() + 1, args.end());
+        if (const std::string problem = placeExpressionThatLooksLikeAnOption(*command, rest); !problem.empty()) {
+            std::cerr << problem << '\n';
+            return EXIT_USAGE_OR_INPUT;
+        }
+        args.resize(1);
+        args.insert(args.end(), rest.begin(), rest.end());
+    }
+    std::vector<const char*> arguments{argv[0]};
+    for (const std::string& arg : args)
+        arguments.push_back(arg.c_str());
+
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(arguments.size()), arguments.data());
     } catch (const CLI::ParseError& e) {
         return app.exit(e) == 0 ? 0 : EXIT_USAGE_OR_INPUT;
     }
