@@ -6,6 +6,7 @@
 #include "CatalogueListing.h"
 #include "Commands.h"
 #include "ErrorReport.h"
+#include "HelpCommand.h"
 #include "InputError.h"
 #include "RunCommand.h"
 
@@ -39,9 +40,16 @@ int main(int argc, char** argv)
 
     bool listJson = false;
     bool listAll = false;
+    std::string listPattern;
     CLI::App* list = app.add_subcommand("list", "List the plug-in's functions in catalogue order");
     list->add_flag("--json", listJson, "A JSON array of objects instead of tab-separated rows");
     list->add_flag("--all", listAll, "Add the default parser's operators and functions");
+    list->add_option("PATTERN", listPattern,
+                     "Only the rows whose name contains PATTERN or whose description has all its words");
+
+    std::string helpName;
+    CLI::App* help = app.add_subcommand("help", "Describe every overload of a function or operator");
+    help->add_option("NAME", helpName, "The function or operator, e.g. counter")->required();
 
     RunOptions plotOptions;
     std::vector<std::string> plotExpressions;
@@ -73,9 +81,11 @@ int main(int argc, char** argv)
         if (*run)
             return runShow(runOptions);
         if (*list) {
-            listCatalogue(std::cout, listJson, listAll);
+            listCatalogue(std::cout, listJson, listAll, listPattern);
             return 0;
         }
+        if (*help)
+            return printHelp(std::cout, std::cerr, helpName);
         if (!plotExpression.empty())
             plotExpressions.insert(plotExpressions.begin(), plotExpression);
         return runPlot(plotOptions, plotExpressions, plotOutput, plotTitle);
