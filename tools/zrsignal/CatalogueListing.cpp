@@ -89,21 +89,29 @@ std::vector<CatalogueRow> catalogueRows(bool withDefaults)
     return rows;
 }
 
-bool matchesPattern(const CatalogueRow& row, std::string_view pattern)
+std::optional<int> matchRank(const CatalogueRow& row, std::string_view pattern)
 {
     const std::string wanted = folded(pattern);
     std::istringstream words(wanted);
     std::string word;
     if (!(words >> word))
-        return true;
-    if (folded(row.symbol).find(wanted) != std::string::npos)
-        return true;
+        return 0;
+    const std::string symbol = folded(row.symbol);
+    if (symbol == wanted)
+        return 0;
+    if (symbol.find(wanted) != std::string::npos)
+        return 1;
     const std::string description = folded(row.description);
     do {
         if (description.find(word) == std::string::npos)
-            return false;
+            return std::nullopt;
     } while (words >> word);
-    return true;
+    return 2;
+}
+
+bool matchesPattern(const CatalogueRow& row, std::string_view pattern)
+{
+    return matchRank(row, pattern).has_value();
 }
 
 std::string catalogueRowJson(const CatalogueRow& row, bool withOrigin)

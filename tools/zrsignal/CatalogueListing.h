@@ -3,6 +3,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +36,10 @@ void appendParserRows(std::vector<CatalogueRow>& rows, ZrParser& parser);
 // description contains every word of it; ASCII letters compare without case. An empty or blank
 // pattern finds every row.
 bool matchesPattern(const CatalogueRow& row, std::string_view pattern);
+// How well a search for `pattern` finds `row`, for putting the best first: 0 its symbol is the
+// pattern (or the pattern is blank), 1 its symbol contains it, 2 its description has the words;
+// nothing when the search does not find it.
+std::optional<int> matchRank(const CatalogueRow& row, std::string_view pattern);
 
 // `row` as one JSON object; with `withOrigin`, the key "origin" too.
 std::string catalogueRowJson(const CatalogueRow& row, bool withOrigin);

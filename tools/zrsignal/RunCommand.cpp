@@ -54,6 +54,26 @@ private:
 
 } // namespace
 
+void addShowFeedOptions(CLI::App& command, ShowRunOptions& options)
+{
+    command.add_option("--audio", options.inputs.audioPath, "Audio file: defines the variable level, the loudness of each frame")
+        ->type_name("FILE");
+    command.add_option("--input", options.inputs.inputPath,
+                       "CSV file: first row names variables, each further row gives their values for one frame")
+        ->type_name("FILE.csv");
+    command
+        .add_option_function<unsigned>(
+            "--osc-port", [&options](const unsigned& port) { options.oscPort = static_cast<std::uint16_t>(port); },
+            "Receive OSC on this UDP port: /zr/var/NAME f, /zr/formula/FIXTURE/INDEX/CHANNEL s")
+        ->check(CLI::Range(1, 65535))
+        ->type_name("P");
+    command
+        .add_option_function<unsigned>(
+            "--seed", [&options](const unsigned& s) { options.seed = s; }, "Seed the random generator before compiling")
+        ->check(CLI::NonNegativeNumber)
+        ->type_name("S");
+}
+
 void addShowRunOptions(CLI::App& command, ShowRunOptions& options)
 {
     command.add_option("SHOW", options.showPath, "The show file")->required()->type_name("SHOW.toml");
@@ -76,22 +96,15 @@ void addShowRunOptions(CLI::App& command, ShowRunOptions& options)
             "--print", [&options](const std::string&) { options.printCsv = true; },
             "csv: write the slot values as CSV rows to stdout instead of sending them")
         ->check(CLI::IsMember({"csv"}));
-    command.add_option("--audio", options.inputs.audioPath, "Audio file: defines the variable level, the loudness of each frame")
-        ->type_name("FILE");
-    command.add_option("--input", options.inputs.inputPath,
-                       "CSV file: first row names variables, each further row gives their values for one frame")
-        ->type_name("FILE.csv");
-    command
-        .add_option_function<unsigned>(
-            "--osc-port", [&options](const unsigned& port) { options.oscPort = static_cast<std::uint16_t>(port); },
-            "Receive OSC on this UDP port: /zr/var/NAME f, /zr/formula/FIXTURE/INDEX/CHANNEL s")
-        ->check(CLI::Range(1, 65535))
-        ->type_name("P");
-    command
-        .add_option_function<unsigned>(
-            "--seed", [&options](const unsigned& s) { options.seed = s; }, "Seed the random generator before compiling")
-        ->check(CLI::NonNegativeNumber)
-        ->type_name("S");
+    addShowFeedOptions(command, options);
+}
+
+int reportRefusedShow(const ShowRefused& refused)
+{
+    refused.problems().print(std::cerr);
+    std::cerr << refused.problems().path() << ": refused with " << refused.problems().count()
+              << (refused.problems().count() == 1 ? " problem" : " problems") << "; nothing was sent\n";
+    return 1;
 }
 
 int runShow(const ShowRunOptions& options)
@@ -106,10 +119,7 @@ int runShow(const ShowRunOptions& options)
         }
         console.message("zrsignal run: " + runner.statistics().summary(runner.elapsed()));
     } catch (const ShowRefused& refused) {
-        refused.problems().print(std::cerr);
-        std::cerr << refused.problems().path() << ": refused with " << refused.problems().count()
-                  << (refused.problems().count() == 1 ? " problem" : " problems") << "; nothing was sent\n";
-        return 1;
+        return reportRefusedShow(refused);
     }
     return 0;
 }

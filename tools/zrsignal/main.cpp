@@ -9,6 +9,7 @@
 #include "HelpCommand.h"
 #include "InputError.h"
 #include "RunCommand.h"
+#include "ServeCommand.h"
 
 using namespace zrsignal;
 
@@ -67,6 +68,11 @@ int main(int argc, char** argv)
     CLI::App* run = app.add_subcommand("run", "Run a show file: fixtures' formulas sent as DMX over sACN, Art-Net or olad");
     addShowRunOptions(*run, runOptions);
 
+    ServeOptions serveOptions;
+    CLI::App* serve = app.add_subcommand("serve", "Serve the formula studio: a web page to write formulas, see their "
+                                                  "curves, look functions up and watch a show");
+    addServeOptions(*serve, serveOptions);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -86,6 +92,8 @@ int main(int argc, char** argv)
         }
         if (*help)
             return printHelp(std::cout, std::cerr, helpName);
+        if (*serve)
+            return runServe(serveOptions);
         if (!plotExpression.empty())
             plotExpressions.insert(plotExpressions.begin(), plotExpression);
         return runPlot(plotOptions, plotExpressions, plotOutput, plotTitle);
