@@ -83,10 +83,20 @@ const std::map<std::string, std::string>& wholeExamples()
         {"hex", "hex(ff)"},
         {"bin", "bin(1010)"},
         {"fact", "fact(counter(0, 10, 1))"},
-        {"log", "log(counter(0, 100, 1))"},
-        {"log10", "log10(counter(0, 100, 1))"},
+        {"log", "log(1 + counter(0, 100, 1))"},
+        {"log10", "log10(1 + counter(0, 100, 1))"},
+        {"asin", "asin(__sin(0.15))"},
+        {"acos", "acos(__sin(0.15))"},
+        {"math.asin", "math.asin(__sin(0.15))"},
+        {"math.acos", "math.acos(__sin(0.15))"},
+        {"math.elevationangle", "math.elevationangle(0, 0, 0, 10, 10, 50 * __sin(0.15))"},
+        {"__timeout", "__timeout(0.5, counter(0, 59, 1) < 20)"},
+        {"onchange", "onchange(counter(0, 19, 1) < 10)"},
+        {"onbeat", "onbeat(50 + 50 * __sin(0.5), 2)"},
         {"^", "(counter(0, 100, 1) / 100) ^ 2 * 100"},
         {"!", "!(counter(0, 19, 1) < 10)"},
+        {"&", "(counter(0, 39, 1) < 20) & (counter(0, 9, 1) < 5)"},
+        {"|", "(counter(0, 39, 1) < 20) | (counter(0, 29, 1) < 5)"},
     };
     return examples;
 }

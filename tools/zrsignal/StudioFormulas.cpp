@@ -116,7 +116,8 @@ StudioCatalogue::StudioCatalogue()
         }
         std::string json = catalogueRowJson(row, true);
         json.pop_back(); // the closing brace: the example and its values follow
-        json += ",\"example\":" + jsonString(example) + ",\"values\":" + values + "}";
+        json += ",\"from\":" + jsonString(originText(row)) + ",\"example\":" + jsonString(example) +
+                ",\"values\":" + values + "}";
         entries_.push_back({std::move(row), std::move(json)});
     }
 }

@@ -42,11 +42,39 @@ void answerError(httplib::Response& res, int status, const std::string& message)
     answerJson(res, "{\"inputError\":" + jsonString(message) + "}", status);
 }
 
+// The fields of a form, sent as multipart/form-data (the page: a CSV text may be large) or
+// URL-encoded (small forms only: the library refuses those beyond 8 KiB).
+class FormFields {
+public:
+    explicit FormFields(const httplib::Request& req) : req_(req) {}
+
+    std::vector<std::string> all(const std::string& name) const
+    {
+        std::vector<std::string> values;
+        const auto [first, last] = req_.files.equal_range(name);
+        for (auto field = first; field != last; ++field)
+            values.push_back(field->second.content);
+        for (std::size_t i = 0; i < req_.get_param_value_count(name); ++i)
+            values.push_back(req_.get_param_value(name, i));
+        return values;
+    }
+    bool has(const std::string& name) const { return req_.files.count(name) > 0 || req_.has_param(name); }
+    // The first value, or "" when there is none.
+    std::string get(const std::string& name) const
+    {
+        const auto values = all(name);
+        return values.empty() ? std::string() : values.front();
+    }
+
+private:
+    const httplib::Request& req_;
+};
+
 // A whole form field as a number, or nothing when it is absent or empty. Throws InputError
 // when it is there but not a number.
-std::optional<double> numberField(const httplib::Request& req, const std::string& name)
+std::optional<double> numberField(const FormFields& form, const std::string& name)
 {
-    const std::string text = req.get_param_value(name);
+    const std::string text = form.get(name);
     if (text.empty())
         return std::nullopt;
     const auto value = parseNumber(text);
@@ -55,9 +83,9 @@ std::optional<double> numberField(const httplib::Request& req, const std::string
     return value;
 }
 
-std::optional<std::uint64_t> countField(const httplib::Request& req, const std::string& name)
+std::optional<std::uint64_t> countField(const FormFields& form, const std::string& name)
 {
-    const auto value = numberField(req, name);
+    const auto value = numberField(form, name);
     if (!value)
         return std::nullopt;
     if (*value < 0 || *value != std::floor(*value) || *value > 1e15)
@@ -113,16 +141,16 @@ struct StudioServer::State {
 
 void StudioServer::State::evaluate(const httplib::Request& req, httplib::Response& res)
 {
+    const FormFields form(req);
     FormulaRequest request;
     try {
-        for (std::size_t i = 0; i < req.get_param_value_count("formula"); ++i)
-            request.formulas.push_back(req.get_param_value("formula", i));
-        request.frames = countField(req, "frames");
-        request.fps = numberField(req, "fps").value_or(request.fps);
-        request.variables = nonEmptyLines(req.get_param_value("vars"));
-        if (const auto seed = countField(req, "seed"))
+        request.formulas = form.all("formula");
+        request.frames = countField(form, "frames");
+        request.fps = numberField(form, "fps").value_or(request.fps);
+        request.variables = nonEmptyLines(form.get("vars"));
+        if (const auto seed = countField(form, "seed"))
             request.seed = static_cast<unsigned>(*seed);
-        if (const auto audio = countField(req, "audio")) {
+        if (const auto audio = countField(form, "audio")) {
             const auto path = uploads.audioPath(*audio);
             if (!path)
                 throw InputError("the audio file is no longer kept here: choose it again");
@@ -133,10 +161,10 @@ void StudioServer::State::evaluate(const httplib::Request& req, httplib::Respons
         return;
     }
     try {
-        const std::string csvText = req.get_param_value("csv");
+        const std::string csvText = form.get("csv");
         std::unique_ptr<UploadedFile> csv;
         if (!csvText.empty()) {
-            const std::string name = req.get_param_value("csvName");
+            const std::string name = form.get("csvName");
             csv = uploads.writeCsv(name.empty() ? "input.csv" : name, csvText);
             request.csvPath = csv->path().string();
         }
@@ -203,17 +231,18 @@ void StudioServer::State::streamFrames(httplib::Response& res)
 
 void StudioServer::State::editShow(const httplib::Request& req, httplib::Response& res)
 {
-    const std::string address = req.get_param_value("address");
+    const FormFields form(req);
+    const std::string address = form.get("address");
     std::optional<std::string> formula;
-    if (req.has_param("formula")) {
-        formula = req.get_param_value("formula");
+    if (form.has("formula")) {
+        formula = form.get("formula");
         if (formula->size() > MAX_FORMULA_LENGTH) {
             answerError(res, 413, "the formula is longer than " + std::to_string(MAX_FORMULA_LENGTH) + " bytes");
             return;
         }
     }
     try {
-        answerJson(res, show->edit(address, formula, numberField(req, "value")));
+        answerJson(res, show->edit(address, formula, numberField(form, "value")));
     } catch (const InputError& error) {
         answerError(res, 400, error.what());
     }

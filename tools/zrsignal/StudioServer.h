@@ -4,6 +4,7 @@
 //   GET  /, /studio.js, /studio.css   the page
 //   GET  /api/catalogue?q=PATTERN     catalogue rows with example curves
 //   POST /api/evaluate                formula curves (form: formula..., frames, fps, vars, csv, csvName, audio, seed)
+//                                     Forms are multipart/form-data, or URL-encoded when small.
 //   POST /api/audio?name=NAME         keeps an audio file for /api/evaluate (body: the file)
 //   GET  /api/show                    the show's layout (404 without a show)
 //   GET  /api/show/frames             the show's frames, as events "frame" and, at the end, "end"

@@ -22,8 +22,9 @@ function svgElement(tag, attributes) {
   return node;
 }
 
+// Fields go as multipart/form-data: a CSV text may be larger than URL-encoded forms may be.
 async function post(path, fields) {
-  const body = new URLSearchParams();
+  const body = new FormData();
   for (const [name, value] of fields) body.append(name, value);
   const response = await fetch(path, { method: 'POST', body });
   return response.json();
@@ -286,7 +287,7 @@ const cataloguePane = {
     entry.dataset.example = row.example;
     entry.title = 'Insert ' + row.example;
     const head = element('div');
-    head.append(element('code', 'proto', row.help), ' ', element('span', 'origin', row.origin));
+    head.append(element('code', 'proto', row.help), ' ', element('span', 'origin', row.from));
     const count = row.args < 0 ? 'any number of arguments' : row.args === 1 ? '1 argument' : `${row.args} arguments`;
     entry.append(head, element('div', 'description', row.description), element('div', 'origin', count + (row.shareable ? '' : ' · keeps its own state')));
     entry.append(element('code', 'example', row.example));
@@ -314,7 +315,8 @@ const showPane = {
     if (!response.ok) return;
     this.layout = await response.json();
     $('show-pane').hidden = false;
-    $('show-name').textContent = this.layout.path;
+    $('show-name').textContent = this.layout.path.split('/').pop();
+    $('show-name').title = this.layout.path;
     $('show-outputs').textContent = this.layout.sending
       ? 'Sending to the outputs: ' + this.layout.outputs.map((o) => `universe ${o.universe} by ${o.protocol} ${o.address}`).join(', ')
       : 'A preview: start zrsignal serve with --outputs to send these frames to the show\'s outputs too.';
