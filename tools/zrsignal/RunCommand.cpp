@@ -74,13 +74,12 @@ void addShowFeedOptions(CLI::App& command, ShowRunOptions& options)
         ->type_name("S");
 }
 
-void addShowRunOptions(CLI::App& command, ShowRunOptions& options)
+void addShowFramesOptions(CLI::App& command, ShowRunOptions& options, const std::string& framesHelp,
+                          const std::string& clockHelp)
 {
-    command.add_option("SHOW", options.showPath, "The show file")->required()->type_name("SHOW.toml");
     command
         .add_option_function<std::uint64_t>(
-            "--frames", [&options](const std::uint64_t& n) { options.frames = n; },
-            "Number of frames (default: until interrupted)")
+            "--frames", [&options](const std::uint64_t& n) { options.frames = n; }, framesHelp)
         ->check(CLI::NonNegativeNumber)
         ->type_name("N");
     command
@@ -89,8 +88,15 @@ void addShowRunOptions(CLI::App& command, ShowRunOptions& options)
             [&options](const std::string& text) {
                 options.clock = text == "sim" ? ClockMode::Simulated : ClockMode::Real;
             },
-            "real (default): frames paced at fps; sim: as fast as possible, timers read the frame time")
+            clockHelp)
         ->check(CLI::IsMember({"sim", "real"}));
+}
+
+void addShowRunOptions(CLI::App& command, ShowRunOptions& options)
+{
+    command.add_option("SHOW", options.showPath, "The show file")->required()->type_name("SHOW.toml");
+    addShowFramesOptions(command, options, "Number of frames (default: until interrupted)",
+                         "real (default): frames paced at fps; sim: as fast as possible, timers read the frame time");
     command
         .add_option_function<std::string>(
             "--print", [&options](const std::string&) { options.printCsv = true; },

@@ -2,6 +2,8 @@
 // or it is interrupted.
 #pragma once
 
+#include <string>
+
 #include "ShowRunner.h"
 
 namespace CLI {
@@ -14,6 +16,9 @@ class ShowRefused;
 
 // Registers the options of `run` on `command`; `options` must outlive the parse.
 void addShowRunOptions(CLI::App& command, ShowRunOptions& options);
+// --frames and --clock, with what they mean for the command.
+void addShowFramesOptions(CLI::App& command, ShowRunOptions& options, const std::string& framesHelp,
+                          const std::string& clockHelp);
 // The options that feed a show (--audio, --input, --osc-port, --seed), which `serve` shares.
 void addShowFeedOptions(CLI::App& command, ShowRunOptions& options);
 

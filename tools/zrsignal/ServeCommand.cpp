@@ -66,21 +66,9 @@ void addServeOptions(CLI::App& command, ServeOptions& options)
         ->type_name("ADDRESS");
     command.add_flag("--outputs", options.sendOutputs,
                      "Send the show's frames to its outputs too (sACN, Art-Net, olad), as zrsignal run does");
-    command
-        .add_option_function<std::uint64_t>(
-            "--frames", [&options](const std::uint64_t& n) { options.show.frames = n; },
-            "Run the show for N frames, then hold the last (default: until stopped)")
-        ->check(CLI::NonNegativeNumber)
-        ->type_name("N");
-    command
-        .add_option_function<std::string>(
-            "--clock",
-            [&options](const std::string& text) {
-                options.show.clock = text == "sim" ? ClockMode::Simulated : ClockMode::Real;
-            },
-            "real (default): timers read the steady clock; sim: they read each frame's time, so the frames are "
-            "those of run --clock sim (still paced at fps)")
-        ->check(CLI::IsMember({"sim", "real"}));
+    addShowFramesOptions(command, options.show, "Run the show for N frames, then hold the last (default: until stopped)",
+                         "real (default): timers read the steady clock; sim: they read each frame's time, so the "
+                         "frames are those of run --clock sim (still paced at fps)");
     addShowFeedOptions(command, options.show);
 }
 
