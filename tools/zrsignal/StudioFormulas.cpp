@@ -74,7 +74,8 @@ std::string evaluateFormulas(const FormulaRequest& request)
                 session.compile(i, request.formulas[i], VariableSources::Studio);
                 compiled.push_back(&session.parser(i));
             } catch (const LibraryFailure& failure) {
-                errors[i] = failureJson(failure, suggestionsFor(hintSubjectOf(failure), FormulaNames::of(session.parser(i))));
+                const FormulaNames names = FormulaNames::of(session.parser(i));
+                errors[i] = failureJson(failure, suggestionsFor(hintSubjectOf(failure), names));
             }
         }
         const std::uint64_t frames = request.frames.value_or(session.inputs().naturalFrameCount());

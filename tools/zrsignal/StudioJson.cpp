@@ -38,7 +38,8 @@ std::string jsonStrings(const std::vector<std::string>& texts)
 std::string failureJson(const LibraryFailure& failure, const std::vector<std::string>& suggestions)
 {
     const auto column = failure.caretColumn();
-    return "{\"name\":" + jsonString(hintSubjectOf(failure).name) + ",\"lines\":" + jsonStrings(failure.entryLines()) + ",\"subject\":" + jsonString(failure.subject()) +
+    return "{\"name\":" + jsonString(hintSubjectOf(failure).name) + ",\"lines\":" + jsonStrings(failure.entryLines()) +
+           ",\"subject\":" + jsonString(failure.subject()) +
            ",\"column\":" + (column ? std::to_string(*column) : std::string("null")) +
            ",\"hints\":" + jsonStrings(failure.hints()) + ",\"suggestions\":" + jsonStrings(suggestions) + "}";
 }

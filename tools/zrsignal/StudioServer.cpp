@@ -206,7 +206,8 @@ void StudioServer::State::streamFrames(httplib::Response& res)
         [this, seen, frame](std::size_t, httplib::DataSink& sink) {
             switch (show->frames().next(*seen, *frame, EVENT_KEEPALIVE)) {
             case FrameFeed::Next::Frame: {
-                std::string event = "event: frame\ndata: {\"frame\":" + std::to_string(frame->number) + ",\"universes\":[";
+                std::string event =
+                    "event: frame\ndata: {\"frame\":" + std::to_string(frame->number) + ",\"universes\":[";
                 for (std::size_t u = 0; u < frame->universes.size(); ++u)
                     event += (u > 0 ? ",\"" : "\"") + slotsHex(frame->universes[u]) + "\"";
                 event += "]}\n\n";
@@ -276,7 +277,8 @@ void StudioServer::State::route()
         {"Referrer-Policy", "no-referrer"},
         {"Cache-Control", "no-store"},
     });
-    server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) { return check(req, res); });
+    server.set_pre_routing_handler(
+        [this](const httplib::Request& req, httplib::Response& res) { return check(req, res); });
     server.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr failure) {
         std::string what = "unexpected failure";
         try {

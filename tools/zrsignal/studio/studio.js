@@ -174,6 +174,7 @@ const formulaPane = {
 
   async evaluate() {
     const active = this.rows.filter((entry) => entry.input.value.trim() !== '');
+    for (const entry of this.rows.filter((e) => !active.includes(e))) this.showResult(entry, {});
     const request = ++this.request;
     if (!active.length) { this.draw([], []); return; }
     const fields = active.map((entry) => ['formula', entry.input.value]);
@@ -210,7 +211,9 @@ const formulaPane = {
     chart.replaceChildren();
     const series = [];
     results.forEach((result, i) => {
-      if (result.values) series.push({ values: result.values.map(asNumber), raw: result.values, colour: COLOURS[this.rows.indexOf(active[i]) % COLOURS.length], formula: result.formula });
+      if (!result.values) return;
+      const colour = COLOURS[this.rows.indexOf(active[i]) % COLOURS.length];
+      series.push({ values: result.values.map(asNumber), raw: result.values, colour, formula: result.formula });
     });
     if (!series.length) { $('chart-caption').textContent = ''; return; }
     drawCurves(chart, series, 800, 300);
@@ -218,7 +221,8 @@ const formulaPane = {
     const finite = series.flatMap((s) => s.values.filter(Number.isFinite));
     const low = finite.length ? Math.min(...finite) : 0;
     const high = finite.length ? Math.max(...finite) : 0;
-    $('chart-caption').textContent = `${frames} frames (${(frames / fps).toFixed(2)} s at ${fps} fps); values from ${low} to ${high}`;
+    const seconds = (frames / fps).toFixed(2);
+    $('chart-caption').textContent = `${frames} frames (${seconds} s at ${fps} fps); values from ${low} to ${high}`;
   },
 };
 
@@ -289,7 +293,8 @@ const cataloguePane = {
     const head = element('div');
     head.append(element('code', 'proto', row.help), ' ', element('span', 'origin', row.from));
     const count = row.args < 0 ? 'any number of arguments' : row.args === 1 ? '1 argument' : `${row.args} arguments`;
-    entry.append(head, element('div', 'description', row.description), element('div', 'origin', count + (row.shareable ? '' : ' · keeps its own state')));
+    const state = row.shareable ? '' : ' · keeps its own state';
+    entry.append(head, element('div', 'description', row.description), element('div', 'origin', count + state));
     entry.append(element('code', 'example', row.example));
     const curve = svgElement('svg', { viewBox: '0 0 120 44', preserveAspectRatio: 'none' });
     drawCurves(curve, [{ values: row.values.map(asNumber) }], 120, 44);
@@ -318,7 +323,8 @@ const showPane = {
     $('show-name').textContent = this.layout.path.split('/').pop();
     $('show-name').title = this.layout.path;
     $('show-outputs').textContent = this.layout.sending
-      ? 'Sending to the outputs: ' + this.layout.outputs.map((o) => `universe ${o.universe} by ${o.protocol} ${o.address}`).join(', ')
+      ? 'Sending to the outputs: ' +
+        this.layout.outputs.map((o) => `universe ${o.universe} by ${o.protocol} ${o.address}`).join(', ')
       : 'A preview: start zrsignal serve with --outputs to send these frames to the show\'s outputs too.';
     $('show-hold').addEventListener('click', () => {
       this.hold = !this.hold;
@@ -359,7 +365,8 @@ const showPane = {
         tile.dataset.index = instance.index;
         const lamp = element('div', 'lamp');
         const numbers = element('div', 'numbers');
-        tile.append(lamp, element('div', 'label', fixture.count > 1 ? `${fixture.name} ${instance.index + 1}` : fixture.name), numbers);
+        const label = fixture.count > 1 ? `${fixture.name} ${instance.index + 1}` : fixture.name;
+        tile.append(lamp, element('div', 'label', label), numbers);
         tile.addEventListener('click', () => this.edit(fixture, instance, tile));
         row.append(tile);
         this.tiles.push({ fixture, instance, roles, lamp, numbers });
@@ -417,7 +424,8 @@ const showPane = {
     tile.classList.add('selected');
     const editor = $('channel-editor');
     editor.hidden = false;
-    editor.replaceChildren(element('h3', '', `${fixture.name} ${instance.index + 1}: Enter applies a formula to this fixture, as OSC does`));
+    const title = `${fixture.name} ${instance.index + 1}: Enter applies a formula to this fixture, as OSC does`;
+    editor.replaceChildren(element('h3', '', title));
     for (const channel of fixture.channels) {
       const line = element('div', 'channel');
       const input = element('input', 'formula');
@@ -436,7 +444,9 @@ const showPane = {
           channel.formulas[instance.index] = input.value;
           outcome.append(element('div', 'applied', 'running'));
         } else if (answer.refused) {
-          outcome.append(renderFailure(answer.refused, (failure, name) => { input.value = replaceName(input.value, failure, name); }));
+          outcome.append(renderFailure(answer.refused, (failure, name) => {
+            input.value = replaceName(input.value, failure, name);
+          }));
         } else {
           outcome.append(element('div', 'error', answer.error || answer.inputError));
         }
