@@ -3,7 +3,7 @@
 //   ZRSIGNAL=... ZR_SOURCE_DIR=... [ZR_SCREENSHOTS=docs] node studio.test.mjs TEST
 // Each test starts its own zrsignal serve on 127.0.0.1 and stops it by its process id.
 import assert from 'node:assert/strict';
-import { execFileSync, spawn } from 'node:child_process';
+import { execFileSync, spawn, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
@@ -375,6 +375,11 @@ const tests = {
       const large = await ask({ method: 'POST', path: '/api/evaluate', headers: { Host: own, 'Content-Length': String(3 << 20) } });
       assert.equal(large.status, 413);
       assert.equal((await ask({ path: '/api/show', headers: { Host: own } })).status, 404, 'no show given');
+
+      // A second server cannot take the same port.
+      const second = spawnSync(ZRSIGNAL, ['serve', '--port', String(server.port)], { encoding: 'utf8', timeout: WAIT_MS });
+      assert.equal(second.status, 1, 'a port in use is an error');
+      assert.match(second.stderr, /cannot listen on 127\.0\.0\.1 port/);
 
       // It listens on the loopback address only.
       const listening = ['/proc/net/tcp', '/proc/net/tcp6'].flatMap((file) => fs.existsSync(file)

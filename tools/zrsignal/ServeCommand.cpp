@@ -80,7 +80,9 @@ int runServe(ServeOptions& options)
                          "be reached by the address it is served on");
     const BlockedStopSignals signals;
     ShowConsole console(stderr);
-    std::unique_ptr<StudioShow> show;
+    std::unique_ptr<StudioShow> show; // goes after the server has stopped
+    // The port first: a show that cannot be served stops before it runs, or sends anything.
+    StudioServer server(options.listen, options.port);
     if (!options.show.showPath.empty()) {
         options.show.printCsv = false;
         options.show.sendOutputs = options.sendOutputs;
@@ -91,7 +93,7 @@ int runServe(ServeOptions& options)
             return reportRefusedShow(refused);
         }
     }
-    StudioServer server(options.listen, options.port, show.get());
+    server.attachShow(show.get());
     std::cout << "zrsignal serve: " << server.url() << std::endl;
     std::atomic<bool> stopping{false};
     std::thread serving([&server, &stopping] {

@@ -46,8 +46,8 @@ public:
     // Evaluates every example once.
     StudioCatalogue();
 
-    // {"frames":N,"fps":F,"rows":[{row..., "from":"signal plug-in","example":"...","values":[...]}]} for the rows a
-    // search for `pattern` finds, the best first (see matchRank).
+    // {"frames":N,"fps":F,"rows":[{row..., "from":"signal plug-in","example":"...","values":[...]}]}
+    // for the rows a search for `pattern` finds, the best first (see matchRank).
     std::string json(std::string_view pattern) const;
 
 private:

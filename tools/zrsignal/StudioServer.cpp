@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include "InputError.h"
 #include "NumberText.h"
@@ -120,7 +121,6 @@ std::uint64_t announcedLength(const httplib::Request& req)
 } // namespace
 
 struct StudioServer::State {
-    StudioShow* show;
     StudioCatalogue catalogue;
     StudioUploads uploads;
     std::mutex evaluating; // one evaluation at a time: they seed the one random generator
@@ -129,7 +129,7 @@ struct StudioServer::State {
     std::optional<RequestGuard> guard; // once the port is known
     int port = 0;
 
-    explicit State(StudioShow* studioShow) : show(studioShow) {}
+    StudioShow* show = nullptr;
 
     void route();
     httplib::Server::HandlerResponse check(const httplib::Request& req, httplib::Response& res) const;
@@ -321,10 +321,15 @@ void StudioServer::State::route()
     });
 }
 
-StudioServer::StudioServer(const std::string& address, int port, StudioShow* show)
-    : state_(std::make_unique<State>(show))
+StudioServer::StudioServer(const std::string& address, int port) : state_(std::make_unique<State>())
 {
     httplib::Server& server = state_->server;
+    // Without SO_REUSEPORT, which the library sets by default: a port another program listens
+    // on is an error here, not a port shared with it.
+    server.set_socket_options([](socket_t socket) {
+        const int yes = 1;
+        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     const int bound = port == 0 ? server.bind_to_any_port(address) : (server.bind_to_port(address, port) ? port : -1);
     if (bound <= 0)
         throw InputError("cannot listen on " + address + " port " + std::to_string(port) +
@@ -344,6 +349,11 @@ int StudioServer::port() const
 std::string StudioServer::url() const
 {
     return state_->guard->origin() + "/";
+}
+
+void StudioServer::attachShow(StudioShow* show)
+{
+    state_->show = show;
 }
 
 void StudioServer::serve()

@@ -21,9 +21,8 @@ class StudioShow;
 class StudioServer {
 public:
     // Prepares the answers (the catalogue's example curves) and binds `address`:`port` (0: any
-    // free port). Throws InputError when the port cannot be bound. `show` (may be null) must
-    // outlive the server.
-    StudioServer(const std::string& address, int port, StudioShow* show);
+    // free port). Throws InputError when the port cannot be bound.
+    StudioServer(const std::string& address, int port);
     ~StudioServer();
     StudioServer(const StudioServer&) = delete;
     StudioServer& operator=(const StudioServer&) = delete;
@@ -31,6 +30,10 @@ public:
     int port() const;
     // "http://127.0.0.1:8040/".
     std::string url() const;
+
+    // Before serve(): the show of the show pane; it must outlive the server. Without it the
+    // show's requests are answered 404.
+    void attachShow(StudioShow* show);
 
     // Answers requests on the calling thread until stop().
     void serve();
