@@ -40,7 +40,6 @@ ShowRunner::ShowRunner(const ShowRunOptions& options, ShowConsole& console)
     const ShowReloader::Stamp stamp = ShowReloader::look(options_.showPath);
     ShowProblems problems(options_.showPath);
     show_ = readShowFile(options_.showPath, problems);
-    startedShow_ = show_;
     patch_ = std::make_unique<ShowPatch>(show_, problems);
     host_ = std::make_unique<ShowHost>(show_, options_.inputs, problems);
     if (options_.seed)

@@ -76,11 +76,11 @@ public:
     void queue(ShowEdit edit) { edits_.push(std::move(edit)); }
     // What OSC messages and the studio's requests ask of this show. Any thread.
     const OscCommands& commands() const { return *commands_; }
-    // The show as read and its layout; the formula texts are those of the start.
-    const ShowFile& show() const { return startedShow_; }
-    const ShowPatch& patch() const { return *patch_; }
-    // Before run() only: the frame loop uses its parser.
+    // Before run() only: the frame loop changes the show's formula texts on reloads and uses the
+    // host's parser.
+    const ShowFile& show() const { return show_; }
     ShowHost& host() { return *host_; }
+    const ShowPatch& patch() const { return *patch_; }
 
     ShowStatistics& statistics() { return statistics_; }
     std::chrono::duration<double> elapsed() const { return elapsed_; }
@@ -96,7 +96,6 @@ private:
     ShowRunOptions options_;
     ShowConsole& console_;
     ShowFile show_; // as running: formula texts follow the reloads that were applied
-    ShowFile startedShow_;
     std::unique_ptr<ShowPatch> patch_;
     std::unique_ptr<ShowHost> host_;
     std::unique_ptr<FixtureFormulas> formulas_;
