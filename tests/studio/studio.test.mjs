@@ -320,12 +320,12 @@ const tests = {
         await page.waitForFunction((after) => Number(document.getElementById('show-pane').dataset.frame) > after + 2, applied);
         await page.click('#show-hold');
         expectFrame(await readTiles(), { 2: 255 });
-        await page.click('#show-hold');
 
-        // The show ends on its last frame and holds it.
-        await page.waitForFunction((last) => Number(document.getElementById('show-pane').dataset.frame) === last, FRAMES - 1,
-                                   { timeout: FRAMES / 40 * 1000 * 4 + WAIT_MS });
-        await page.locator('#show-state', { hasText: 'has run its frames' }).waitFor();
+        // Held until the show has run its frames: letting go shows the last one.
+        await page.locator('#show-state', { hasText: 'has run its frames' })
+          .waitFor({ timeout: FRAMES / 40 * 1000 * 4 + WAIT_MS });
+        await page.click('#show-hold');
+        await page.waitForFunction((end) => Number(document.getElementById('show-pane').dataset.frame) === end, FRAMES - 1);
         const last = await readTiles();
         expectFrame(last, { 2: 255 });
         await screenshot(page.locator('#show-pane'), 'studio-show.png');

@@ -313,7 +313,7 @@ const showPane = {
   layout: null,
   tiles: [],
   hold: false,
-  selected: null,
+  latest: null, // the newest frame, drawn when the view is not held
 
   async init() {
     const response = await fetch('/api/show');
@@ -329,6 +329,8 @@ const showPane = {
     $('show-hold').addEventListener('click', () => {
       this.hold = !this.hold;
       $('show-hold').setAttribute('aria-pressed', String(this.hold));
+      // Frames went on while held, the last one too if the show ended meanwhile.
+      if (!this.hold && this.latest) this.draw(this.latest);
     });
     this.buildVariables();
     this.buildTiles();
@@ -378,7 +380,10 @@ const showPane = {
 
   follow() {
     const events = new EventSource('/api/show/frames');
-    events.addEventListener('frame', (event) => { if (!this.hold) this.draw(JSON.parse(event.data)); });
+    events.addEventListener('frame', (event) => {
+      this.latest = JSON.parse(event.data);
+      if (!this.hold) this.draw(this.latest);
+    });
     events.addEventListener('end', () => {
       $('show-state').textContent = '(the show has run its frames)';
       events.close();
