@@ -4,9 +4,12 @@
 set -euo pipefail
 # The show runner reads TOML with toml++, takes OSC with liblo and sends to olad with libola; its
 # end-to-end tests run olad (ola) in network namespaces set up with ip (iproute2) and unshare
-# (util-linux).
-packages=(cmake g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libmuparser-dev libcli11-dev
-          libsndfile1-dev libxml2-dev libasmjit-dev locales libtomlplusplus-dev liblo-dev libola-dev ola iproute2 util-linux)
+# (util-linux). The studio's server is cpp-httplib; its browser tests drive chromium from node.
+packages=(cmake g++ pkg-config libgtest-dev libgmock-dev libmuparser-dev libcli11-dev
+          libsndfile1-dev libxml2-dev libasmjit-dev locales libtomlplusplus-dev liblo-dev libola-dev ola iproute2 util-linux
+          libcpp-httplib-dev chromium)
+# A node installed another way (with its own npm) is used as it is.
+command -v node >/dev/null 2>&1 && command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -23,4 +26,11 @@ fi
 # A locale with a decimal comma, for the test of locale-dependent syntax (skipped without it).
 if [ "$(id -u)" -eq 0 ] && ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
     localedef -i de_DE -f UTF-8 de_DE.UTF-8 || echo "note: could not generate de_DE.UTF-8"
+fi
+# playwright-core for the studio's browser tests, at the version of the lock file; it drives the
+# system chromium and downloads no browser of its own.
+studio_tests="$(cd "$(dirname "$0")/.." && pwd)/tests/studio"
+if [ ! -f "$studio_tests/node_modules/playwright-core/package.json" ] ||
+    [ "$studio_tests/package-lock.json" -nt "$studio_tests/node_modules/.package-lock.json" ]; then
+    (cd "$studio_tests" && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund)
 fi

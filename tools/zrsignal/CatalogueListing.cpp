@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,18 +15,6 @@
 namespace zrsignal {
 
 namespace {
-
-struct CatalogueRow {
-    int index;
-    std::string symbol;
-    std::string id;
-    std::string help;
-    int args;
-    bool constant;
-    bool shareable;
-    std::string description;
-    const char* origin;
-};
 
 CatalogueRow describeItem(int index, const ZrParserItemI& item, int args, bool shareable, const char* origin)
 {
@@ -49,20 +38,6 @@ std::vector<CatalogueRow> pluginRows()
     return rows;
 }
 
-// A default parser's own items; operators serve every use, so they count as shareable.
-void appendDefaultRows(std::vector<CatalogueRow>& rows)
-{
-    ZrParser parser;
-    for (unsigned i = 0; i < parser.getNbDefinedOps(); ++i) {
-        const ZrOperatorI* op = parser.getOp(i);
-        rows.push_back(describeItem(static_cast<int>(i), *op, op->isUnaryOp() ? 1 : 2, true, "operator"));
-    }
-    for (unsigned i = 0; i < parser.getNbDefinedFuncs(); ++i) {
-        const ZrFunctionI* func = parser.getFunc(i);
-        rows.push_back(describeItem(static_cast<int>(i), *func, func->getNbArgs(), func->isShareable(), "function"));
-    }
-}
-
 // Tabs and line breaks inside a text would break the row apart.
 std::string oneCell(std::string text)
 {
@@ -78,13 +53,85 @@ const char* boolText(bool value)
     return value ? "true" : "false";
 }
 
+// ASCII letters in lower case: searches ignore case without depending on the locale.
+std::string folded(std::string_view text)
+{
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
+}
+
 } // namespace
 
-void listCatalogue(std::ostream& out, bool asJson, bool withDefaults)
+// Operators serve every use, so they count as shareable.
+void appendParserRows(std::vector<CatalogueRow>& rows, ZrParser& parser)
+{
+    for (unsigned i = 0; i < parser.getNbDefinedOps(); ++i) {
+        const ZrOperatorI* op = parser.getOp(i);
+        rows.push_back(describeItem(static_cast<int>(i), *op, op->isUnaryOp() ? 1 : 2, true, "operator"));
+    }
+    for (unsigned i = 0; i < parser.getNbDefinedFuncs(); ++i) {
+        const ZrFunctionI* func = parser.getFunc(i);
+        rows.push_back(describeItem(static_cast<int>(i), *func, func->getNbArgs(), func->isShareable(), "function"));
+    }
+}
+
+std::vector<CatalogueRow> catalogueRows(bool withDefaults)
 {
     std::vector<CatalogueRow> rows = pluginRows();
-    if (withDefaults)
-        appendDefaultRows(rows);
+    if (withDefaults) {
+        ZrParser defaults;
+        appendParserRows(rows, defaults);
+    }
+    return rows;
+}
+
+std::optional<int> matchRank(const CatalogueRow& row, std::string_view pattern)
+{
+    const std::string wanted = folded(pattern);
+    std::istringstream words(wanted);
+    std::string word;
+    if (!(words >> word))
+        return 0;
+    const std::string symbol = folded(row.symbol);
+    if (symbol == wanted)
+        return 0;
+    if (symbol.find(wanted) != std::string::npos)
+        return 1;
+    const std::string description = folded(row.description);
+    do {
+        if (description.find(word) == std::string::npos)
+            return std::nullopt;
+    } while (words >> word);
+    return 2;
+}
+
+bool matchesPattern(const CatalogueRow& row, std::string_view pattern)
+{
+    return matchRank(row, pattern).has_value();
+}
+
+std::string catalogueRowJson(const CatalogueRow& row, bool withOrigin)
+{
+    std::string json = "{\"index\":" + std::to_string(row.index) + ",\"symbol\":" + jsonString(row.symbol) +
+                       ",\"id\":" + jsonString(row.id) + ",\"help\":" + jsonString(row.help) +
+                       ",\"args\":" + std::to_string(row.args) + ",\"constant\":" + boolText(row.constant) +
+                       ",\"shareable\":" + boolText(row.shareable) + ",\"description\":" + jsonString(row.description);
+    if (withOrigin)
+        json += ",\"origin\":" + jsonString(row.origin);
+    return json + "}";
+}
+
+void listCatalogue(std::ostream& out, bool asJson, bool withDefaults, std::string_view pattern)
+{
+    std::vector<CatalogueRow> rows;
+    for (CatalogueRow& row : catalogueRows(withDefaults)) {
+        if (matchesPattern(row, pattern))
+            rows.push_back(std::move(row));
+    }
 
     if (!asJson) {
         for (const CatalogueRow& row : rows) {
@@ -98,16 +145,8 @@ void listCatalogue(std::ostream& out, bool asJson, bool withDefaults)
         return;
     }
     out << "[\n";
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const CatalogueRow& row = rows[i];
-        out << "  {\"index\":" << row.index << ",\"symbol\":" << jsonString(row.symbol) << ",\"id\":"
-            << jsonString(row.id) << ",\"help\":" << jsonString(row.help) << ",\"args\":" << row.args
-            << ",\"constant\":" << boolText(row.constant) << ",\"shareable\":" << boolText(row.shareable)
-            << ",\"description\":" << jsonString(row.description);
-        if (withDefaults)
-            out << ",\"origin\":" << jsonString(row.origin);
-        out << (i + 1 < rows.size() ? "},\n" : "}\n");
-    }
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        out << "  " << catalogueRowJson(rows[i], withDefaults) << (i + 1 < rows.size() ? ",\n" : "\n");
     out << "]\n";
 }
 

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iostream>
 
-#include "FrameRunner.h"
+#include "FormulaSession.h"
 #include "InputError.h"
 #include "NumberText.h"
 #include "SvgPlot.h"
@@ -16,33 +16,17 @@ namespace zrsignal {
 
 namespace {
 
-// Parsers for `expressions`, all bound to the same host variables; inputs are read first so a
-// bad file is reported before any expression.
-struct CompiledSession {
-    HostVariables variables;
-    std::unique_ptr<FrameInputs> inputs;
-    std::vector<std::unique_ptr<ZrParser>> parsers;
-
-    std::vector<ZrParser*> parserList() const
-    {
-        std::vector<ZrParser*> list;
-        for (const auto& parser : parsers)
-            list.push_back(parser.get());
-        return list;
-    }
-};
-
-std::unique_ptr<CompiledSession> compileSession(const DefinitionOptions& definitions, std::optional<unsigned> seed,
-                                                const std::vector<std::string>& expressions)
+// A session with every expression compiled; inputs are read first so a bad file is reported
+// before any expression.
+std::unique_ptr<FormulaSession> compileSession(const DefinitionOptions& definitions, std::optional<unsigned> seed,
+                                               const std::vector<std::string>& expressions)
 {
-    auto session = std::make_unique<CompiledSession>();
-    session->inputs = std::make_unique<FrameInputs>(definitions, session->variables);
-    for (std::size_t i = 0; i < expressions.size(); ++i)
-        session->parsers.push_back(makeHostParser(definitions, session->variables));
+    auto session = std::make_unique<FormulaSession>(definitions, expressions.size());
     if (seed)
         std::srand(*seed);
+    const auto hints = definitions.wantsHints() ? std::optional(VariableSources::CommandLine) : std::nullopt;
     for (std::size_t i = 0; i < expressions.size(); ++i)
-        compileExpression(*session->parsers[i], expressions[i]);
+        session->compile(i, expressions[i], hints);
     return session;
 }
 
@@ -52,13 +36,13 @@ int runEval(RunOptions& options, const std::string& expression)
 {
     options.finish();
     auto session = compileSession(options.definitions, options.seed, {expression});
-    const std::uint64_t frames = options.frames.value_or(session->inputs->naturalFrameCount());
+    const std::uint64_t frames = options.frames.value_or(session->inputs().naturalFrameCount());
 
     FrameClock clock(options.clock, options.definitions.fps);
     OutputBuffer out(stdout);
     auto writer = makeValueWriter(options.format, out, expression, options.definitions.fps);
     writer->begin();
-    runFrames(session->parserList(), *session->inputs, clock, frames, [&](std::uint64_t frame, std::size_t, double value) {
+    runFrames(session->parsers(), session->inputs(), clock, frames, [&](std::uint64_t frame, std::size_t, double value) {
         writer->write(frame, value);
         if (clock.isRealTime())
             out.flush();
@@ -73,7 +57,7 @@ int runCheck(DefinitionOptions& options, const std::string& expression)
 {
     options.finish();
     auto session = compileSession(options, std::nullopt, {expression});
-    ZrParser& parser = *session->parsers.front();
+    ZrParser& parser = session->parser(0);
     if (parser.isConstant())
         std::cout << "constant " << formatNumber(parser.evaluate()) << '\n';
     else
@@ -88,7 +72,7 @@ int runPlot(RunOptions& options, const std::vector<std::string>& expressions, co
     if (expressions.empty())
         throw InputError("plot: give an expression, or --expr once per curve");
     auto session = compileSession(options.definitions, options.seed, expressions);
-    const std::uint64_t frames = options.frames.value_or(session->inputs->naturalFrameCount());
+    const std::uint64_t frames = options.frames.value_or(session->inputs().naturalFrameCount());
 
     std::vector<PlotSeries> series;
     const bool titleGiven = !title.empty();
@@ -99,7 +83,7 @@ int runPlot(RunOptions& options, const std::vector<std::string>& expressions, co
             title += (title.empty() ? "" : " | ") + expression;
     }
     FrameClock clock(options.clock, options.definitions.fps);
-    runFrames(session->parserList(), *session->inputs, clock, frames,
+    runFrames(session->parsers(), session->inputs(), clock, frames,
               [&](std::uint64_t, std::size_t index, double value) { series[index].values.push_back(value); });
 
     std::ofstream file(outputPath, std::ios::binary);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <ostream>
 #include <string_view>
 
@@ -42,10 +43,18 @@ LibraryFailure::LibraryFailure(const ZrParserException& exception, const std::ws
     for (unsigned i = 0; i < exception.getNbExceptions(); ++i) {
         const auto& entry = exception.getEntry(i);
         entryLines_.push_back(zr::toUtf8(entry.data.id) + ": " + zr::toUtf8(entry.description));
+        entries_.push_back(entry.data);
     }
     std::size_t position = 0;
-    if (exception.getNbExceptions() > 0 && readPosition(exception.getEntry(0).data, position))
-        caretLine_ = caretUnder(subject, posOffset + position);
+    if (exception.getNbExceptions() > 0 && readPosition(exception.getEntry(0).data, position)) {
+        caretColumn_ = std::min(posOffset + position, subject.size());
+        caretLine_ = caretUnder(subject, *caretColumn_);
+    }
+}
+
+void LibraryFailure::addHints(std::vector<std::string> hints)
+{
+    hints_.insert(hints_.end(), std::make_move_iterator(hints.begin()), std::make_move_iterator(hints.end()));
 }
 
 void LibraryFailure::print(std::ostream& out) const
@@ -56,6 +65,8 @@ void LibraryFailure::print(std::ostream& out) const
         out << subject_ << '\n';
     if (!caretLine_.empty())
         out << caretLine_ << '\n';
+    for (const std::string& hint : hints_)
+        out << hint << '\n';
 }
 
 } // namespace zrsignal

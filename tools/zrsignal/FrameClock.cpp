@@ -1,7 +1,6 @@
 // Simulated and real frame clocks behind the library's replaceable tick source.
 #include "FrameClock.h"
 
-#include <atomic>
 #include <cmath>
 #include <thread>
 
@@ -11,12 +10,17 @@ namespace zrsignal {
 
 namespace {
 
-// The tick source is a plain function, so the simulated time lives here.
-std::atomic<std::uint64_t> simulatedNow{0};
+// The library reads one tick source for the whole process; it answers each thread with that
+// thread's own clock, so a thread running frames on the simulated clock leaves the others alone.
+thread_local bool simulatedHere = false;
+thread_local std::uint64_t simulatedNow = 0;
 
-std::uint64_t readSimulatedNow()
+std::uint64_t readThreadClock()
 {
-    return simulatedNow.load(std::memory_order_relaxed);
+    if (simulatedHere)
+        return simulatedNow;
+    using namespace std::chrono;
+    return static_cast<std::uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
 } // namespace
@@ -28,23 +32,20 @@ std::uint64_t simulatedTick(std::uint64_t frame, double fps)
 
 FrameClock::FrameClock(ClockMode mode, double fps) : mode_(mode), fps_(fps)
 {
-    if (mode_ == ClockMode::Simulated) {
-        simulatedNow.store(simulatedTick(0, fps_), std::memory_order_relaxed);
-        zr::setTickSource(&readSimulatedNow);
-    } else {
-        zr::setTickSource(nullptr);
-    }
+    zr::setTickSource(&readThreadClock);
+    simulatedHere = mode_ == ClockMode::Simulated;
+    simulatedNow = simulatedTick(0, fps_);
 }
 
 FrameClock::~FrameClock()
 {
-    zr::setTickSource(nullptr);
+    simulatedHere = false;
 }
 
 void FrameClock::enterFrame(std::uint64_t frame)
 {
     if (mode_ == ClockMode::Simulated) {
-        simulatedNow.store(simulatedTick(frame, fps_), std::memory_order_relaxed);
+        simulatedNow = simulatedTick(frame, fps_);
         return;
     }
     if (frame == 0) {

@@ -8,7 +8,8 @@ namespace zrsignal {
 
 enum class ClockMode { Simulated, Real };
 
-// Feeds the library's tick count for the life of the object (one at a time per process).
+// Feeds the library's tick count to the calling thread for the life of the object (one at a
+// time per thread): a show and formula curves may run side by side, each on its own clock.
 class FrameClock {
 public:
     FrameClock(ClockMode mode, double fps);

@@ -20,6 +20,9 @@ void FramePacer::beginFrame(std::uint64_t frame)
         clock_.enterFrame(frame);
         return;
     }
+    // Paced at fps with timers on the simulated clock (the studio): they read the frame's time.
+    if (!clock_.isRealTime())
+        clock_.enterFrame(frame);
     if (frame == 0) {
         anchor_ = time_.now();
         anchorFrame_ = 0;

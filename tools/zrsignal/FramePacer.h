@@ -24,7 +24,8 @@ class FramePacer {
 public:
     using Clock = std::chrono::steady_clock;
 
-    // `clock` must outlive the pacer; it is the one feeding the library's tick count.
+    // `clock` must outlive the pacer; it is the one feeding the library's tick count. A real-time
+    // pacer over a simulated clock waits at fps while the timers read each frame's own time.
     FramePacer(ClockMode mode, double fps, FrameClock& clock, PacerTime time = {});
 
     // Waits until frame `frame` is due (real) or sets its tick count (simulated).

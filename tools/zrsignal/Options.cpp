@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 
 #include "InputError.h"
@@ -53,6 +55,11 @@ void DefinitionOptions::finish()
         macros.push_back(parseMacro(text));
 }
 
+bool DefinitionOptions::wantsHints() const
+{
+    return hints == HintMode::Always || (hints == HintMode::WhenTerminal && isatty(STDERR_FILENO) == 1);
+}
+
 void RunOptions::finish()
 {
     definitions.finish();
@@ -85,6 +92,11 @@ void addDefinitionOptions(CLI::App& command, DefinitionOptions& options)
     command.add_option("--plugin-dir", options.pluginDir, "Load every plug-in described by the info files of a directory tree");
     command.add_option("--pattern", options.pluginPattern, "Info-file name pattern of --plugin-dir")
         ->capture_default_str();
+    command.add_flag_function(
+        "--hints,!--no-hints",
+        [&options](std::int64_t count) { options.hints = count > 0 ? HintMode::Always : HintMode::Never; },
+        "After a refused formula: similar names, how to define a variable, a function's argument lists "
+        "(default: when stderr is a terminal)");
 }
 
 void addRunOptions(CLI::App& command, RunOptions& options)

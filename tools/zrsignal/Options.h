@@ -30,6 +30,10 @@ struct MacroText {
 
 enum class OutputFormat { Lines, Csv, Json };
 
+// Whether a refused formula is followed by hints: by default only for a person reading a
+// terminal, so that scripts and logs keep the catalogued lines alone.
+enum class HintMode { WhenTerminal, Always, Never };
+
 // What the definition options ask for: everything that shapes the parser before compiling.
 struct DefinitionOptions {
     double fps = 40.0;
@@ -42,6 +46,7 @@ struct DefinitionOptions {
     std::vector<std::string> plugins;     // module files, class ids or ProgIDs
     std::string pluginDir;                // loads every plug-in its info files describe
     std::string pluginPattern = "*.xml";
+    HintMode hints = HintMode::WhenTerminal;
 
     // Checked values, filled by finish().
     std::vector<NamedNumber> vars;
@@ -51,6 +56,9 @@ struct DefinitionOptions {
     // Splits and checks the NAME=VALUE and PROTOTYPE=BODY texts and the frame rate.
     // Throws InputError naming the option and its argument.
     void finish();
+
+    // Whether to add hints to a refused formula: asked for, or stderr is a terminal.
+    bool wantsHints() const;
 };
 
 // Definition options plus how the frames run.

@@ -54,28 +54,8 @@ private:
 
 } // namespace
 
-void addShowRunOptions(CLI::App& command, ShowRunOptions& options)
+void addShowFeedOptions(CLI::App& command, ShowRunOptions& options)
 {
-    command.add_option("SHOW", options.showPath, "The show file")->required()->type_name("SHOW.toml");
-    command
-        .add_option_function<std::uint64_t>(
-            "--frames", [&options](const std::uint64_t& n) { options.frames = n; },
-            "Number of frames (default: until interrupted)")
-        ->check(CLI::NonNegativeNumber)
-        ->type_name("N");
-    command
-        .add_option_function<std::string>(
-            "--clock",
-            [&options](const std::string& text) {
-                options.clock = text == "sim" ? ClockMode::Simulated : ClockMode::Real;
-            },
-            "real (default): frames paced at fps; sim: as fast as possible, timers read the frame time")
-        ->check(CLI::IsMember({"sim", "real"}));
-    command
-        .add_option_function<std::string>(
-            "--print", [&options](const std::string&) { options.printCsv = true; },
-            "csv: write the slot values as CSV rows to stdout instead of sending them")
-        ->check(CLI::IsMember({"csv"}));
     command.add_option("--audio", options.inputs.audioPath, "Audio file: defines the variable level, the loudness of each frame")
         ->type_name("FILE");
     command.add_option("--input", options.inputs.inputPath,
@@ -94,6 +74,45 @@ void addShowRunOptions(CLI::App& command, ShowRunOptions& options)
         ->type_name("S");
 }
 
+void addShowFramesOptions(CLI::App& command, ShowRunOptions& options, const std::string& framesHelp,
+                          const std::string& clockHelp)
+{
+    command
+        .add_option_function<std::uint64_t>(
+            "--frames", [&options](const std::uint64_t& n) { options.frames = n; }, framesHelp)
+        ->check(CLI::NonNegativeNumber)
+        ->type_name("N");
+    command
+        .add_option_function<std::string>(
+            "--clock",
+            [&options](const std::string& text) {
+                options.clock = text == "sim" ? ClockMode::Simulated : ClockMode::Real;
+            },
+            clockHelp)
+        ->check(CLI::IsMember({"sim", "real"}));
+}
+
+void addShowRunOptions(CLI::App& command, ShowRunOptions& options)
+{
+    command.add_option("SHOW", options.showPath, "The show file")->required()->type_name("SHOW.toml");
+    addShowFramesOptions(command, options, "Number of frames (default: until interrupted)",
+                         "real (default): frames paced at fps; sim: as fast as possible, timers read the frame time");
+    command
+        .add_option_function<std::string>(
+            "--print", [&options](const std::string&) { options.printCsv = true; },
+            "csv: write the slot values as CSV rows to stdout instead of sending them")
+        ->check(CLI::IsMember({"csv"}));
+    addShowFeedOptions(command, options);
+}
+
+int reportRefusedShow(const ShowRefused& refused)
+{
+    refused.problems().print(std::cerr);
+    std::cerr << refused.problems().path() << ": refused with " << refused.problems().count()
+              << (refused.problems().count() == 1 ? " problem" : " problems") << "; nothing was sent\n";
+    return 1;
+}
+
 int runShow(const ShowRunOptions& options)
 {
     ShowConsole console(stderr);
@@ -106,10 +125,7 @@ int runShow(const ShowRunOptions& options)
         }
         console.message("zrsignal run: " + runner.statistics().summary(runner.elapsed()));
     } catch (const ShowRefused& refused) {
-        refused.problems().print(std::cerr);
-        std::cerr << refused.problems().path() << ": refused with " << refused.problems().count()
-                  << (refused.problems().count() == 1 ? " problem" : " problems") << "; nothing was sent\n";
-        return 1;
+        return reportRefusedShow(refused);
     }
     return 0;
 }

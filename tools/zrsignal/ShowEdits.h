@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -13,6 +14,8 @@
 #include "ShowFile.h"
 
 namespace zrsignal {
+
+class LibraryFailure;
 
 // Where an OSC message came from, to send a reply there.
 struct OscSender {
@@ -32,6 +35,9 @@ struct ReplaceFormula {
     std::string formula;
     std::string what; // "fixture 'pars' #2 channel 'red'", for messages
     std::optional<OscSender> replyTo;
+    // Told on the frame loop's thread once the edit is applied: with the failure when the
+    // formula is refused, with nullptr when it runs. The studio waits for it to answer the page.
+    std::function<void(const LibraryFailure*)> applied = {};
 };
 
 // The show file changed on disk and reads as a valid show.

@@ -10,6 +10,7 @@
 #include "FixtureFormulas.h"
 #include "FramePacer.h"
 #include "InputError.h"
+#include "OscCommands.h"
 #include "OscInput.h"
 #include "SenderThread.h"
 #include "ShowConsole.h"
@@ -49,11 +50,12 @@ ShowRunner::ShowRunner(const ShowRunOptions& options, ShowConsole& console)
 
     universes_.assign(patch_->universes().size(), DmxSlots{});
     applying_.reserve(16);
+    commands_ = std::make_unique<OscCommands>(show_, *patch_, *host_);
     if (options_.oscPort)
-        osc_ = std::make_unique<OscInput>(*options_.oscPort, OscCommands(show_, *patch_, *host_), edits_, console_);
+        osc_ = std::make_unique<OscInput>(*options_.oscPort, *commands_, edits_, console_);
     if (options_.printCsv)
         csv_ = std::make_unique<SlotCsvWriter>(stdout);
-    else
+    else if (options_.sendOutputs)
         openOutputs();
     reloader_ = std::make_unique<ShowReloader>(options_.showPath, stamp, edits_, console_);
 }
@@ -85,7 +87,7 @@ void ShowRunner::openOutputs()
 void ShowRunner::run(const std::atomic<bool>& interrupted)
 {
     FrameClock clock(options_.clock, show_.fps);
-    FramePacer pacer(options_.clock, show_.fps, clock);
+    FramePacer pacer(options_.paceSimulatedClock ? ClockMode::Real : options_.clock, show_.fps, clock);
     const auto started = std::chrono::steady_clock::now();
     for (std::uint64_t frame = 0; (!options_.frames || frame < *options_.frames) && !interrupted.load(); ++frame) {
         pacer.beginFrame(frame);
@@ -94,6 +96,8 @@ void ShowRunner::run(const std::atomic<bool>& interrupted)
         host_->inputs().apply(frame);
         statistics_.errors.fetch_add(formulas_->evaluate(universes_), std::memory_order_relaxed);
         deliver(frame);
+        if (observer_)
+            observer_->frameDone(frame, universes_);
         statistics_.recordFrame(std::chrono::steady_clock::now() - begin, pacer.endFrame(frame));
     }
     elapsed_ = std::chrono::steady_clock::now() - started;
@@ -134,7 +138,10 @@ void ShowRunner::apply(SetVariable& edit)
 
 void ShowRunner::apply(ReplaceFormula& edit)
 {
-    if (auto failure = formulas_->replace({edit.position}, edit.formula)) {
+    const auto failure = formulas_->replace({edit.position}, edit.formula);
+    if (edit.applied)
+        edit.applied(failure ? &*failure : nullptr);
+    if (failure) {
         statistics_.errors.fetch_add(1, std::memory_order_relaxed);
         const std::string text = refusal(edit.what, *failure);
         if (edit.replyTo && osc_)

@@ -28,6 +28,7 @@
 namespace zrsignal {
 
 class FixtureFormulas;
+class OscCommands;
 class OscInput;
 class SenderThread;
 class ShowConsole;
@@ -40,9 +41,18 @@ struct ShowRunOptions {
     std::optional<std::uint64_t> frames; // none: until interrupted
     ClockMode clock = ClockMode::Real;
     bool printCsv = false;                // rows on stdout instead of the outputs
+    bool sendOutputs = true;              // false: the frames go to the observer only (the studio)
+    bool paceSimulatedClock = false;      // frames at fps even when the timers read simulated time
     ShowInputFiles inputs;
     std::optional<std::uint16_t> oscPort;
     std::optional<unsigned> seed;
+};
+
+// Sees every frame the loop makes, on the loop's thread, after it went to the outputs.
+class FrameObserver {
+public:
+    virtual ~FrameObserver() = default;
+    virtual void frameDone(std::uint64_t frame, const std::vector<DmxSlots>& universes) = 0;
 };
 
 class ShowRunner {
@@ -59,6 +69,18 @@ public:
     // Runs frames until the frame count is reached or `interrupted` becomes true. Throws
     // InputError when the CSV rows cannot be written.
     void run(const std::atomic<bool>& interrupted);
+
+    // Before run(): `observer` sees every frame from then on; it must outlive the run.
+    void observe(FrameObserver* observer) { observer_ = observer; }
+    // Queues an edit for the next frame, as OSC does. Any thread.
+    void queue(ShowEdit edit) { edits_.push(std::move(edit)); }
+    // What OSC messages and the studio's requests ask of this show. Any thread.
+    const OscCommands& commands() const { return *commands_; }
+    // Before run() only: the frame loop changes the show's formula texts on reloads and uses the
+    // host's parser.
+    const ShowFile& show() const { return show_; }
+    ShowHost& host() { return *host_; }
+    const ShowPatch& patch() const { return *patch_; }
 
     ShowStatistics& statistics() { return statistics_; }
     std::chrono::duration<double> elapsed() const { return elapsed_; }
@@ -83,6 +105,8 @@ private:
     std::vector<std::unique_ptr<SenderThread>> senders_;
     EditQueue edits_;
     std::vector<ShowEdit> applying_;
+    std::unique_ptr<OscCommands> commands_;
+    FrameObserver* observer_ = nullptr;
     std::unique_ptr<OscInput> osc_;
     std::unique_ptr<ShowReloader> reloader_;
     std::chrono::duration<double> elapsed_{0};

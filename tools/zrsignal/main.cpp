@@ -8,9 +8,11 @@
 #include "CatalogueListing.h"
 #include "Commands.h"
 #include "ErrorReport.h"
+#include "HelpCommand.h"
 #include "InputError.h"
 #include "zrmachinecode/ZrMachineCode.h"
 #include "RunCommand.h"
+#include "ServeCommand.h"
 
 using namespace zrsignal;
 
@@ -50,9 +52,16 @@ int main(int argc, char** argv)
 
     bool listJson = false;
     bool listAll = false;
+    std::string listPattern;
     CLI::App* list = app.add_subcommand("list", "List the plug-in's functions in catalogue order");
     list->add_flag("--json", listJson, "A JSON array of objects instead of tab-separated rows");
     list->add_flag("--all", listAll, "Add the default parser's operators and functions");
+    list->add_option("PATTERN", listPattern,
+                     "Only the rows whose name contains PATTERN or whose description has all its words");
+
+    std::string helpName;
+    CLI::App* help = app.add_subcommand("help", "Describe every overload of a function or operator");
+    help->add_option("NAME", helpName, "The function or operator, e.g. counter")->required();
 
     RunOptions plotOptions;
     std::vector<std::string> plotExpressions;
@@ -70,6 +79,11 @@ int main(int argc, char** argv)
     ShowRunOptions runOptions;
     CLI::App* run = app.add_subcommand("run", "Run a show file: fixtures' formulas sent as DMX over sACN, Art-Net or olad");
     addShowRunOptions(*run, runOptions);
+
+    ServeOptions serveOptions;
+    CLI::App* serve = app.add_subcommand("serve", "Serve the formula studio: a web page to write formulas, see their "
+                                                  "curves, look functions up and watch a show");
+    addServeOptions(*serve, serveOptions);
 
     // An expression that begins with '-' goes where the option parser reads it as the expression.
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -102,9 +116,13 @@ int main(int argc, char** argv)
         if (*run)
             return runShow(runOptions);
         if (*list) {
-            listCatalogue(std::cout, listJson, listAll);
+            listCatalogue(std::cout, listJson, listAll, listPattern);
             return 0;
         }
+        if (*help)
+            return printHelp(std::cout, std::cerr, helpName);
+        if (*serve)
+            return runServe(serveOptions);
         if (!plotExpression.empty())
             plotExpressions.insert(plotExpressions.begin(), plotExpression);
         return runPlot(plotOptions, plotExpressions, plotOutput, plotTitle);
