@@ -18,14 +18,10 @@ using showtest::readFile;
 using showtest::RunResult;
 using showtest::writeFile;
 
-// A file of the current test, so tests and other build trees' runs of it can run in parallel.
+// A file of the current test's own scratch directory.
 std::string scratchPath(const std::string& name)
 {
-    const auto* test = testing::UnitTest::GetInstance()->current_test_info();
-    std::string path = std::string("zrsignal_") + test->test_suite_name() + "_" + test->name() + "_" +
-                       std::to_string(getpid()) + "_" + name;
-    std::replace(path.begin(), path.end(), '/', '_');
-    return testing::TempDir() + path;
+    return showtest::scratchDirectory() + "/" + name;
 }
 
 // Runs `command` to its end; `environment` adds NAME=VALUE settings to this process's.

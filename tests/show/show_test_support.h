@@ -40,17 +40,40 @@ inline void writeFile(const std::string& path, const std::string& content)
     std::filesystem::rename(temporary, path);
 }
 
-// A directory of its own for the current test, so tests can run in parallel.
+// This process's directory under the system's temporary one, removed with all it holds when
+// the process ends, so that runs leave nothing behind. The process id keeps apart runs from
+// other build trees.
+inline const std::filesystem::path& processScratchRoot()
+{
+    struct Root {
+        std::filesystem::path path =
+            std::filesystem::path(testing::TempDir()) / ("zrtest_" + std::to_string(getpid()));
+        Root() { std::filesystem::create_directories(path); }
+        ~Root()
+        {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
+    };
+    static const Root root;
+    return root.path;
+}
+
+// A directory of its own for the current test, empty when first asked for in the test, so
+// tests can run in parallel.
 inline std::string scratchDirectory()
 {
     const auto* test = testing::UnitTest::GetInstance()->current_test_info();
-    // The process id keeps apart runs of the same test from other build trees.
-    std::string name = std::string("zrshow_") + test->test_suite_name() + "_" + test->name() + "_" + std::to_string(getpid());
+    std::string name = std::string(test->test_suite_name()) + "_" + test->name();
     std::replace(name.begin(), name.end(), '/', '_');
-    const std::string path = testing::TempDir() + name;
-    std::filesystem::remove_all(path);
+    const std::filesystem::path path = processScratchRoot() / name;
+    static std::string lastTest;
+    if (lastTest != name) {
+        lastTest = name;
+        std::filesystem::remove_all(path);
+    }
     std::filesystem::create_directories(path);
-    return path;
+    return path.string();
 }
 
 // Polls `condition` every 20 ms for at most `limit`; true once it holds.
