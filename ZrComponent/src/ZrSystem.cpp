@@ -142,10 +142,7 @@ bool readFile(const std::filesystem::path& file, std::string& contents, bool& mi
 bool replaceFile(const std::filesystem::path& file, std::string_view contents, std::string* error)
 {
     const std::filesystem::path directory = file.has_parent_path() ? file.parent_path() : ".";
-    // Appended piece by piece: "." + name + suffix makes GCC's -O3 warn of an overlapping copy.
-    std::string name = ".";
-    name.append(file.filename().string()).append(".XXXXXX");
-    std::string temporary = (directory / name).string();
+    std::string temporary = (directory / ("." + file.filename().string() + ".XXXXXX")).string();
     const int fd = mkstemp(temporary.data());
     if (fd < 0) {
         if (error)

@@ -31,8 +31,7 @@ RequestGuard::RequestGuard(const std::string& address, int port)
 {
     // An IPv6 address is written in brackets in URLs and Host headers.
     const std::string name = address.find(':') != std::string::npos ? "[" + address + "]" : address;
-    // Appended, not ":" + to_string(port): at -O3 g++ 12 warns of an overlap there (-Wrestrict).
-    const std::string suffix = std::string(1, ':').append(std::to_string(port));
+    const std::string suffix = ":" + std::to_string(port);
     hosts_.push_back(lowerCase(name) + suffix);
     if (isLoopback(address))
         hosts_.push_back("localhost" + suffix);
