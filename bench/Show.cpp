@@ -47,9 +47,7 @@ struct ShowHost {
     explicit ShowHost(const OurEngine& engine)
     {
         registerSignalPlugin();
-        parser.undefineFuncsBySymbol(L"__sin");
-        parser.undefineFuncsBySymbol(L"__cos");
-        parser.undefineFuncsBySymbol(L"rand");
+        makeRoomForSignalPlugin(parser);
         parser.loadPlugin(L"ZrSignalPlugin.SignalPlugin");
         parser.defineFunc(new TimeIncrementFct());
         parser.defineVar(L"level", &level);

@@ -44,9 +44,7 @@ public:
         registerSignalPlugin();
         zr::useMachineCode();
         zr::setTickSource([] { return ticks; });
-        parser.undefineFuncsBySymbol(L"__sin");
-        parser.undefineFuncsBySymbol(L"__cos");
-        parser.undefineFuncsBySymbol(L"rand");
+        makeRoomForSignalPlugin(parser);
         parser.loadPlugin(L"ZrSignalPlugin.SignalPlugin");
         parser.defineFunc(new TimeIncrementFct());
         parser.defineVar(L"x", &x);

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "zrparser/ZrParser.h"
+#include "zrsignal/CSignalPlugin.h"
 
 // One expected entry of an exception chain. A null field is not checked.
 struct ExpectedEntry {
@@ -67,13 +68,6 @@ inline void expectCompileError(ZrParser& parser, const wchar_t* expr, const Expe
 {
     SCOPED_TRACE(narrow(expr));
     expectChain([&] { parser.compile(expr); }, {expected});
-}
-
-// A default parser gives up the functions that the signal plug-in brings itself.
-inline void makeRoomForTheSignalPlugin(ZrParser& parser)
-{
-    for (const wchar_t* symbol : {L"__sin", L"__cos", L"rand"})
-        parser.undefineFuncsBySymbol(symbol);
 }
 
 inline bool sameValue(double a, double b)

@@ -117,8 +117,7 @@ TierRun runAtTier(ZrExecutionTier tier, const std::wstring& expr)
     ZrParser::setDefaultExecutionTier(tier);
     TierRun run;
     ZrParser parser;
-    for (const wchar_t* symbol : {L"__sin", L"__cos", L"rand"})
-        parser.undefineFuncsBySymbol(symbol);
+    makeRoomForSignalPlugin(parser);
     parser.loadPlugin(L"ZrSignalPlugin.SignalPlugin");
     double timeIncrement = zr::TWO_PI / 40.0;
     parser.defineFunc(new TimeIncrementFct(&timeIncrement));

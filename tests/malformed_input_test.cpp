@@ -10,7 +10,7 @@ class HostParser {
 public:
     HostParser()
     {
-        makeRoomForTheSignalPlugin(parser);
+        makeRoomForSignalPlugin(parser);
         parser.loadPlugin(L"ZrSignalPlugin.SignalPlugin");
         parser.defineVar(L"x", &x);
         parser.defineFunc(new TimeIncrementFct(&timeIncrement));

@@ -31,7 +31,7 @@ TEST_F(PluginDirectoryTest, LoadsTheGoodPluginAndReportsEachUnreadableFileLaterF
     tree.write("plugins/good.xml", infoFile("plugin", "{3B7E2A14-5C9D-4F60-8E21-7A4D6B0C9F31}"));
     std::filesystem::create_directories(tree.directory() / "plugins/sub");
     std::filesystem::create_symlink(tree.directory() / "nowhere.xml", tree.directory() / "plugins/sub/z_missing.xml");
-    makeRoomForTheSignalPlugin(parser);
+    makeRoomForSignalPlugin(parser);
     const unsigned before = parser.getNbDefinedFuncs();
 
     const std::wstring directory = widen((tree.directory() / "plugins").string());

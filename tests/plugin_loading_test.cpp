@@ -26,7 +26,7 @@ TEST(PluginLoading, IntoADefaultParserStopsAtTheFirstFunctionItAlreadyHas)
 TEST(PluginLoading, ConstantCallsOfPlugInFunctionsFoldAtCompileTime)
 {
     ZrParser parser;
-    makeRoomForTheSignalPlugin(parser);
+    makeRoomForSignalPlugin(parser);
     parser.loadPlugin(PROGID_SignalPlugin);
     const struct {
         const wchar_t* expr;
@@ -57,7 +57,7 @@ TEST(PluginLoading, ByClassIdTextOrVersionedProgId)
 {
     for (const wchar_t* name : {L"{3B7E2A14-5C9D-4F60-8E21-7A4D6B0C9F31}", PROGID_SignalPlugin1}) {
         ZrParser parser;
-        makeRoomForTheSignalPlugin(parser);
+        makeRoomForSignalPlugin(parser);
         parser.loadPlugin(name);
         EXPECT_EQ(parser.evaluate(L"counter(0, 7, 1) + rgb.red.hsi(0, 100, 50)"), 101.0) << narrow(name);
     }

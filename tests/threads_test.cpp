@@ -22,7 +22,7 @@ const wchar_t* const FORMULA =
 std::vector<double> runFormula(double slot)
 {
     ZrParser parser;
-    makeRoomForTheSignalPlugin(parser);
+    makeRoomForSignalPlugin(parser);
     parser.loadPlugin(L"ZrSignalPlugin.SignalPlugin");
     double frame = 0;
     parser.defineConst(L"slot", slot);

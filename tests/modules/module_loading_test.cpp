@@ -66,7 +66,7 @@ TEST_F(ModuleLoadingTest, ARegisteredModuleLoadsByClassIdAndBothProgIdsUntilUnre
         SCOPED_TRACE(narrow(name));
         {
             ZrParser parser;
-            makeRoomForTheSignalPlugin(parser);
+            makeRoomForSignalPlugin(parser);
             parser.loadPlugin(name);
             EXPECT_EQ(parser.evaluate(L"distance(0, 0, 3, 4)"), 5.0);
             EXPECT_EQ(module.canUnloadNow(), zr::S_FALSE) << "the parser holds the plug-in";
@@ -153,7 +153,7 @@ TEST_F(ModuleLoadingTest, ChainsAndGlobalMemoryCrossTheModuleBoundary)
     ZrParser writer;
     ZrParser reader;
     for (ZrParser* parser : {&writer, &reader}) {
-        makeRoomForTheSignalPlugin(*parser);
+        makeRoomForSignalPlugin(*parser);
         parser->defineFunc(new TimeIncrementFct(&timeIncrement));
         parser->loadPlugin(PROGID_SignalPlugin);
     }

@@ -75,10 +75,7 @@ std::unique_ptr<ZrParser> makeHostParser(const DefinitionOptions& options, HostV
     useSignalModule();
     auto parser = std::make_unique<ZrParser>();
     define("ZrSignalPlugin.SignalPlugin", [&] {
-        // The plug-in brings its own versions of these; both cannot be defined at once.
-        parser->undefineFuncsBySymbol(L"__sin");
-        parser->undefineFuncsBySymbol(L"__cos");
-        parser->undefineFuncsBySymbol(L"rand");
+        makeRoomForSignalPlugin(*parser);
         parser->loadPlugin(PROGID_SignalPlugin);
         parser->defineFunc(new TimeIncrementFct(zr::TWO_PI / options.fps));
     });

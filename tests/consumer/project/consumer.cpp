@@ -6,6 +6,7 @@
 
 #include "zrcomponent/ZrComponentModule.h"
 #include "zrparser/ZrParser.h"
+#include "zrsignal/CSignalPlugin.h"
 
 int main()
 {
@@ -18,8 +19,7 @@ int main()
     std::printf("module: %s\n", ZR_SIGNAL_MODULE);
     try {
         ZrParser parser;
-        for (const wchar_t* symbol : {L"__sin", L"__cos", L"rand"})
-            parser.undefineFuncsBySymbol(symbol);
+        makeRoomForSignalPlugin(parser);
         parser.loadPlugin(L"ZrSignalPlugin.SignalPlugin");
         parser.compile(L"counter(0, 3, 1) * 10");
         std::printf("counter(0, 3, 1) * 10:");

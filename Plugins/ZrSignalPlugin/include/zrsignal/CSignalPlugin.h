@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "zrparser/ZrCom.h"
+#include "zrparser/ZrParser.h"
 #include "zrparser/ZrParserItemI.h"
 #include "zrparser/ZrParserPluginI.h"
 
@@ -25,6 +26,15 @@ inline constexpr const wchar_t* PROGID_SignalPlugin1 = L"ZrSignalPlugin.SignalPl
 // ProgID. A host that links the plug-in library calls this once before loading it; calling it
 // again is harmless. The loadable module never does: its class is found through the registry.
 bool registerSignalPlugin();
+
+// A default parser offers three functions that the catalogue brings again ("__sin", "__cos" and
+// "rand"), and one parser cannot hold both: a host lets go of the defaults before loading the
+// plug-in.
+inline void makeRoomForSignalPlugin(ZrParser& parser)
+{
+    for (const wchar_t* symbol : {L"__sin", L"__cos", L"rand"})
+        parser.undefineFuncsBySymbol(symbol);
+}
 
 // The module's lock count: live plug-in objects plus explicit server locks. The loadable
 // module may be unloaded only while it is zero. Changes are atomic.
