@@ -1,23 +1,11 @@
 // JSON pieces written by hand: the page needs few shapes, and no library is worth it here.
 #include "StudioJson.h"
 
-#include <cmath>
-
 #include "ErrorReport.h"
 #include "FormulaHints.h"
-#include "NumberText.h"
 #include "ValueWriters.h"
 
 namespace zrsignal {
-
-std::string jsonNumber(double value)
-{
-    char text[NUMBER_TEXT_CAPACITY];
-    const std::string_view number = formatNumber(value, text);
-    if (std::isfinite(value))
-        return std::string(number);
-    return "\"" + std::string(number) + "\"";
-}
 
 std::string jsonNumbers(const std::vector<double>& values)
 {

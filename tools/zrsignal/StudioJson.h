@@ -11,10 +11,6 @@ namespace zrsignal {
 
 class LibraryFailure;
 
-// A number in shortest round-trip form; NaN and the infinities, which JSON lacks, as the
-// strings "nan", "inf" and "-inf", as `eval --format json` writes them.
-std::string jsonNumber(double value);
-
 // [v1,v2,...] of jsonNumber values.
 std::string jsonNumbers(const std::vector<double>& values);
 

@@ -59,6 +59,15 @@ std::string jsonString(std::string_view text)
     return quoted;
 }
 
+std::string jsonNumber(double value)
+{
+    char text[NUMBER_TEXT_CAPACITY];
+    const std::string_view number = formatNumber(value, text);
+    if (std::isfinite(value))
+        return std::string(number);
+    return "\"" + std::string(number) + "\"";
+}
+
 namespace {
 
 class LinesWriter final : public ValueWriter {
@@ -112,13 +121,7 @@ public:
     {
         if (frame > 0)
             out_.append(",");
-        if (std::isfinite(value)) {
-            out_.appendNumber(value);
-        } else {
-            out_.append("\"");
-            out_.appendNumber(value);
-            out_.append("\"");
-        }
+        out_.append(jsonNumber(value));
     }
     void end() override { out_.append("]}\n"); }
 

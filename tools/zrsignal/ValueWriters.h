@@ -53,4 +53,8 @@ std::unique_ptr<ValueWriter> makeValueWriter(OutputFormat format, OutputBuffer& 
 // `text` as a JSON string literal, quotes included.
 std::string jsonString(std::string_view text);
 
+// `value` as JSON: a finite number as it is, NaN and the infinities as the strings "nan", "inf"
+// and "-inf", which JSON has no numbers for.
+std::string jsonNumber(double value);
+
 } // namespace zrsignal
