@@ -1,4 +1,5 @@
-# zr_add_layer(<Name> OUTPUT <file name> SOURCES <sources...> [DEPENDS <layers...>] [PRIVATE_LIBS <libs...>])
+# zr_add_layer(<Name> OUTPUT <file name> [SHARED_ONLY] SOURCES <sources...> [DEPENDS <layers...>]
+#              [PRIVATE_LIBS <libs...>])
 #
 # A layer of the library, in the folder that calls this: public headers in include/, sources
 # in src/. Its sources are compiled once, as position-independent objects, and packaged twice:
@@ -6,9 +7,11 @@
 #   <Name>Shared  lib<file name>.so, for hosts that load plug-in modules, so that a process
 #                 holds one copy of the layer (one class table, one global memory);
 #   <Name>Headers the public include directory, with the headers of the layers it depends on.
+# SHARED_ONLY leaves the static library out: the host layers find the files installed beside
+# them (the signal module) from where their own shared library lies.
 # DEPENDS names lower layers; each package links the same package of those.
 function(zr_add_layer name)
-    cmake_parse_arguments(ARG "" "OUTPUT" "SOURCES;DEPENDS;PRIVATE_LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "SHARED_ONLY" "OUTPUT" "SOURCES;DEPENDS;PRIVATE_LIBS" ${ARGN})
 
     add_library(${name}Headers INTERFACE)
     target_include_directories(${name}Headers INTERFACE
@@ -21,15 +24,21 @@ function(zr_add_layer name)
     target_link_libraries(${name}Objects PRIVATE ${name}Headers ${ARG_PRIVATE_LIBS})
     zr_warnings(${name}Objects)
 
-    add_library(${name}Lib STATIC $<TARGET_OBJECTS:${name}Objects>)
+    set(packages Shared)
+    if(NOT ARG_SHARED_ONLY)
+        add_library(${name}Lib STATIC $<TARGET_OBJECTS:${name}Objects>)
+        list(APPEND packages Lib)
+    endif()
     add_library(${name}Shared SHARED $<TARGET_OBJECTS:${name}Objects>)
-    foreach(package Lib Shared)
+    foreach(package ${packages})
         target_link_libraries(${name}${package} PUBLIC ${name}Headers PRIVATE ${ARG_PRIVATE_LIBS})
     endforeach()
     foreach(lower ${ARG_DEPENDS})
         target_link_libraries(${name}Headers INTERFACE ${lower}Headers)
         target_link_libraries(${name}Objects PRIVATE ${lower}Headers)
-        target_link_libraries(${name}Lib PUBLIC ${lower}Lib)
+        if(NOT ARG_SHARED_ONLY)
+            target_link_libraries(${name}Lib PUBLIC ${lower}Lib)
+        endif()
         target_link_libraries(${name}Shared PUBLIC ${lower}Shared)
     endforeach()
     set_target_properties(${name}Shared PROPERTIES

@@ -1,7 +1,8 @@
 # Installs the package into a fresh prefix, builds the consumer project against it alone and
-# runs the consumer, which must print the values of its formula. Then moves the prefix and runs
-# the installed zrsignal from its new place: it finds its libraries and the signal plug-in
-# relative to itself.
+# runs its two hosts: the consumer must print the values of its formula, the show host the same
+# slot rows as the installed `zrsignal run --print csv`. Then moves the prefix and runs the
+# installed zrsignal from its new place: it finds its libraries, the signal plug-in and its show
+# commands relative to itself.
 function(run what)
     execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
     if(NOT result EQUAL 0)
@@ -27,12 +28,38 @@ if(EXISTS ${ZR_WORK_DIR}/registry)
     message(FATAL_ERROR "The consumer wrote a registry file")
 endif()
 
+# The show host runs ten frames of the example show through the installed ZrShow and prints the
+# rows that the installed zrsignal prints for them.
+foreach(host show_host zrsignal)
+    if(host STREQUAL show_host)
+        set(command ${ZR_WORK_DIR}/build/show_host ${ZR_EXAMPLE_SHOW})
+    else()
+        set(command ${prefix}/bin/zrsignal run ${ZR_EXAMPLE_SHOW} --clock sim --frames 10 --print csv)
+    endif()
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env ZR_REGISTRY=${ZR_WORK_DIR}/registry ${command}
+        RESULT_VARIABLE result OUTPUT_VARIABLE rows_${host} ERROR_VARIABLE errors)
+    if(NOT result EQUAL 0)
+        message(FATAL_ERROR "${host} failed (${result}):\n${errors}")
+    endif()
+endforeach()
+string(REGEX MATCHALL "\n" lines "${rows_show_host}")
+list(LENGTH lines nbLines)
+if(NOT rows_show_host STREQUAL rows_zrsignal OR NOT nbLines EQUAL 11)
+    message(FATAL_ERROR "The show host's rows (${nbLines} lines) differ from zrsignal run's:\n"
+        "${rows_show_host}\n---\n${rows_zrsignal}")
+endif()
+
 set(moved ${ZR_WORK_DIR}/moved)
 file(RENAME ${prefix} ${moved})
 run("Running the installed zrsignal eval" ${CMAKE_COMMAND} -E env ZR_REGISTRY=${ZR_WORK_DIR}/registry
     ${moved}/bin/zrsignal eval --frames 4 "counter(0, 2, 1) * 10")
 if(NOT output STREQUAL "10\n20\n0\n10\n")
     message(FATAL_ERROR "Unexpected zrsignal eval output:\n${output}")
+endif()
+run("Running the installed zrsignal run" ${CMAKE_COMMAND} -E env ZR_REGISTRY=${ZR_WORK_DIR}/registry
+    ${moved}/bin/zrsignal run ${ZR_EXAMPLE_SHOW} --clock sim --frames 1 --print csv)
+if(NOT output MATCHES "^frame,universe,slot1,")
+    message(FATAL_ERROR "Unexpected zrsignal run output:\n${output}")
 endif()
 run("Running the installed zrsignal list" ${CMAKE_COMMAND} -E env ZR_REGISTRY=${ZR_WORK_DIR}/registry
     ${moved}/bin/zrsignal list)

@@ -7,14 +7,14 @@
 #include <new>
 #include <thread>
 
-#include "FixtureFormulas.h"
-#include "FrameHandoff.h"
-#include "FramePacer.h"
-#include "OscCommands.h"
-#include "ShowHost.h"
-#include "ShowPatch.h"
-#include "ShowProblems.h"
 #include "show_test_support.h"
+#include "zrshow/FramePacer.h"
+#include "zrshow/outputs/FrameHandoff.h"
+#include "zrshow/show/FixtureFormulas.h"
+#include "zrshow/show/ShowCommands.h"
+#include "zrshow/show/ShowHost.h"
+#include "zrshow/show/ShowPatch.h"
+#include "zrshow/show/ShowProblems.h"
 
 // Every allocation of the process is counted while `counting` is set.
 namespace {
@@ -38,7 +38,9 @@ void operator delete[](void* memory) noexcept { std::free(memory); }
 void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
 
-using namespace zrsignal;
+using namespace zrshow;
+using zrhost::ClockMode;
+using zrhost::FrameClock;
 using namespace std::chrono_literals;
 
 namespace {
@@ -189,45 +191,45 @@ TEST(FrameLoop, StepsOfTheExampleShowAllocateNothing)
     EXPECT_EQ(allocations.load(), 0);
 }
 
-TEST(OscCommands, AddressesAndArgumentsAreCheckedAgainstTheShow)
+TEST(ShowCommands, AddressesAndArgumentsAreCheckedAgainstTheShow)
 {
     LoadedShow loaded(COUNTERS);
-    const OscCommands commands(loaded.show, *loaded.patch, *loaded.host);
-    const OscSender from{"10.77.0.2", "9000"};
+    const ShowCommands commands(loaded.show, *loaded.patch, *loaded.host);
     struct Case {
-        OscMessage message;
+        const char* address;
+        ShowArgument argument;
         const char* refusal; // nullptr: accepted
     };
     const Case cases[] = {
-        {{"/zr/var/level", 'f', 42.0, ""}, nullptr},
-        {{"/zr/var/level", 'i', 7.0, ""}, nullptr},
-        {{"/zr/var/level", 's', 0.0, "x"}, "takes one number"},
-        {{"/zr/var/nothing", 'f', 1.0, ""}, "no variable 'nothing'"},
-        {{"/zr/formula/bar/2/wide", 's', 0.0, "50"}, nullptr},
-        {{"/zr/formula/bar/3/wide", 's', 0.0, "50"}, "no fixture 'bar' number 3"},
-        {{"/zr/formula/bar/x/wide", 's', 0.0, "50"}, "INDEX must be a number"},
-        {{"/zr/formula/bar/1/tilt", 's', 0.0, "50"}, "with a channel 'tilt'"},
-        {{"/zr/formula/bar/1", 's', 0.0, "50"}, "/zr/formula/FIXTURE/INDEX/CHANNEL"},
-        {{"/zr/formula/bar/1/wide", 'f', 5.0, ""}, "takes one string"},
-        {{"/zr/other", 'f', 1.0, ""}, "unknown address"},
+        {"/zr/var/level", 42.0, nullptr},
+        {"/zr/var/level", std::string("x"), "takes one number"},
+        {"/zr/var/level", std::monostate{}, "takes one number"},
+        {"/zr/var/nothing", 1.0, "no variable 'nothing'"},
+        {"/zr/formula/bar/2/wide", std::string("50"), nullptr},
+        {"/zr/formula/bar/3/wide", std::string("50"), "no fixture 'bar' number 3"},
+        {"/zr/formula/bar/x/wide", std::string("50"), "INDEX must be a number"},
+        {"/zr/formula/bar/1/tilt", std::string("50"), "with a channel 'tilt'"},
+        {"/zr/formula/bar/1", std::string("50"), "/zr/formula/FIXTURE/INDEX/CHANNEL"},
+        {"/zr/formula/bar/1/wide", 5.0, "takes one string"},
+        {"/zr/other", 1.0, "unknown address"},
     };
     for (const Case& c : cases) {
-        const auto result = commands.interpret(c.message, from);
+        const auto result = commands.interpret(c.address, c.argument);
         if (!c.refusal) {
-            EXPECT_TRUE(std::holds_alternative<ShowEdit>(result)) << c.message.path;
+            EXPECT_TRUE(std::holds_alternative<ShowEdit>(result)) << c.address;
         } else {
-            ASSERT_TRUE(std::holds_alternative<std::string>(result)) << c.message.path;
+            ASSERT_TRUE(std::holds_alternative<std::string>(result)) << c.address;
             EXPECT_NE(std::get<std::string>(result).find(c.refusal), std::string::npos) << std::get<std::string>(result);
         }
     }
-    // The formula edit names the patched position of fixture 2's "wide" and where to answer.
-    const auto result = commands.interpret({"/zr/formula/bar/2/wide", 's', 0.0, "50"}, from);
+    // The formula edit names the patched position of fixture 2's "wide".
+    const auto result = commands.interpret("/zr/formula/bar/2/wide", std::string("50"));
     const auto& replace = std::get<ReplaceFormula>(std::get<ShowEdit>(result));
     const PatchedChannel& placed = loaded.patch->channels()[replace.position];
     EXPECT_EQ(placed.slot, 2u + 2 * 4 + 2);
-    EXPECT_EQ(replace.replyTo->port, "9000");
+    EXPECT_EQ(replace.what, "fixture 'bar' #2 channel 'wide'");
     // A variable edit points at the variable the formulas read.
-    const auto variable = commands.interpret({"/zr/var/level", 'f', 42.0, ""}, from);
+    const auto variable = commands.setVariable("level", 42.0);
     EXPECT_EQ(std::get<SetVariable>(std::get<ShowEdit>(variable)).value, loaded.host->showVariable("level"));
 }
 

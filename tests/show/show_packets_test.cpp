@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "ArtNetPacket.h"
-#include "DmxLevels.h"
-#include "SacnPacket.h"
+#include "zrshow/outputs/ArtNetPacket.h"
+#include "zrshow/outputs/DmxLevels.h"
+#include "zrshow/outputs/SacnPacket.h"
 
-using namespace zrsignal;
+using namespace zrshow;
 
 namespace {
 

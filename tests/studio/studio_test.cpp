@@ -1,230 +1,87 @@
-// The studio's parts without a browser: hints after a refused formula, the catalogue's search
-// and examples, the request checks of the server, and the frame feed of the show pane.
+// The studio's parts without a browser: the catalogue's search, the formula pane's requests,
+// the request checks of the server, and the frame feed of the show pane.
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <sstream>
 #include <thread>
 
-#include "ErrorReport.h"
-#include "FormulaCatalogue.h"
-#include "FormulaHints.h"
-#include "FormulaSession.h"
-#include "RequestGuard.h"
-#include "StudioFormulas.h"
-#include "StudioShow.h"
+#include "studio/RequestGuard.h"
+#include "studio/StudioFormulas.h"
+#include "studio/StudioShow.h"
 
 using namespace zrsignal;
+using zrshow::DmxFrame;
+using zrshow::DmxSlots;
 
 namespace {
 
-// The names a formula can use in zrsignal, with `variables` defined as with --var.
-FormulaNames hostNames(const std::vector<std::string>& variables = {})
-{
-    DefinitionOptions options;
-    options.varTexts = variables;
-    options.finish();
-    FormulaSession session(options, 1);
-    return FormulaNames::of(session.parser(0));
-}
-
-std::vector<std::string> hostFunctionSymbols()
+std::vector<std::string> symbolsOf(const Json& answer)
 {
     std::vector<std::string> symbols;
-    for (const FunctionOverload& function : hostNames().functions)
-        symbols.push_back(function.symbol);
+    for (const Json& row : answer.at("rows"))
+        symbols.push_back(row.at("symbol").get<std::string>());
     return symbols;
 }
 
-// The hints `formula` gets when it is refused, worded for `sources`.
-std::vector<std::string> hintsFor(const std::string& formula, VariableSources sources = VariableSources::CommandLine,
-                                  const std::vector<std::string>& variables = {})
+bool contains(const std::vector<std::string>& items, const std::string& item)
 {
-    DefinitionOptions options;
-    options.varTexts = variables;
-    options.finish();
-    FormulaSession session(options, 1);
-    try {
-        session.compile(0, formula, sources);
-    } catch (const LibraryFailure& failure) {
-        return failure.hints();
-    }
-    ADD_FAILURE() << formula << " compiled";
-    return {};
+    return std::find(items.begin(), items.end(), item) != items.end();
 }
 
-bool anyContains(const std::vector<std::string>& lines, const std::string& text)
+FormulaRequest requestFor(std::vector<std::string> formulas, std::optional<std::uint64_t> frames)
 {
-    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; });
+    FormulaRequest request;
+    request.formulas = std::move(formulas);
+    request.frames = frames;
+    return request;
 }
 
 } // namespace
 
-TEST(EditDistance, CountsInsertionsDeletionsSubstitutionsAndSwapsByCharacter)
-{
-    const struct {
-        const char* a;
-        const char* b;
-        std::size_t distance;
-    } cases[] = {
-        {"", "", 0},
-        {"counter", "counter", 0},
-        {"countr", "counter", 1},        // one letter left out
-        {"counterr", "counter", 1},      // one too many
-        {"cuonter", "counter", 1},       // two neighbours swapped
-        {"kitten", "sitting", 3},
-        {"Counter", "counter", 0},       // ASCII case is not a difference
-        {"", "sin", 3},
-        {"\u00e9\u00e8", "ee", 2},       // characters, not UTF-8 bytes
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(editDistance(c.a, c.b), c.distance) << c.a << " / " << c.b;
-        EXPECT_EQ(editDistance(c.b, c.a), c.distance) << c.b << " / " << c.a;
-    }
-}
-
-TEST(EndsWithPart, OnlyAtTheStartOfAPart)
-{
-    const struct {
-        const char* candidate;
-        const char* name;
-        bool ends;
-    } cases[] = {
-        {"map.sin", "sin", true}, {"__sin", "sin", true},   {"math.SIN", "sin", true},
-        {"asin", "sin", false},   {"sin", "sin", false},    {"rgb.red.hsi", "red.hsi", true},
-        {"map.sin", "", false},   {"_sin", "in", false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(endsWithPart(c.candidate, c.name), c.ends) << c.candidate << " / " << c.name;
-}
-
-TEST(SimilarNames, FromTheCatalogueBestFirst)
-{
-    const std::vector<std::string> symbols = hostFunctionSymbols();
-    const struct {
-        const char* typed;
-        std::vector<std::string> expected;
-    } cases[] = {
-        {"sin", {"map.sin", "math.sin", "__sin"}}, // by suffix, before asin and sinh
-        {"countr", {"counter"}},
-        {"Counter", {"counter"}},                  // the same name in another case comes first
-        {"sni", {"map.sin", "math.sin", "__sin"}}, // a typo of the last part
-        {"fadein", {"__fadeinexp", "__fadeinlinear", "__fadeinlog"}},
-        {"tapttempo", {"__taptempo"}},
-        {"qqqq", {}},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(similarNames(c.typed, symbols), c.expected) << c.typed;
-    EXPECT_EQ(similarNames("level", {"level", "levl", "speed"}), (std::vector<std::string>{"levl"}))
-        << "the name itself is no suggestion";
-    EXPECT_EQ(similarNames("sin", symbols, 1), (std::vector<std::string>{"map.sin"}));
-}
-
-TEST(FormulaHints, AnUnknownNameGetsSimilarNamesOrHowToDefineIt)
-{
-    EXPECT_EQ(hintsFor("1 + sin(1)"), (std::vector<std::string>{"hint: did you mean map.sin, math.sin or __sin?"}));
-    EXPECT_TRUE(anyContains(hintsFor("foo(1)"), "zrsignal list")) << "no similar name: how to search";
-
-    const auto level = hintsFor("level * 2");
-    EXPECT_TRUE(anyContains(level, "--var level=VALUE"));
-    EXPECT_TRUE(anyContains(level, "--audio")) << "the audio file defines level";
-    EXPECT_TRUE(anyContains(level, "--input"));
-    const auto other = hintsFor("speed * 2");
-    EXPECT_TRUE(anyContains(other, "--var speed=VALUE"));
-    EXPECT_FALSE(anyContains(other, "--audio")) << "the audio file defines level only";
-
-    EXPECT_TRUE(anyContains(hintsFor("if(x > 1, 2, 3)"), "--var x=VALUE")) << "an entry after the context entry";
-    EXPECT_TRUE(anyContains(hintsFor("levle * 2", VariableSources::CommandLine, {"level=1"}), "did you mean level?"));
-    EXPECT_TRUE(anyContains(hintsFor("counter * 2"), "counter is a function"));
-
-    const auto studio = hintsFor("level * 2", VariableSources::Studio);
-    EXPECT_FALSE(anyContains(studio, "--var")) << "the page has no options";
-    EXPECT_TRUE(anyContains(studio, "Variables"));
-    EXPECT_TRUE(anyContains(hintsFor("level * 2", VariableSources::Show), "[variables]"));
-
-    EXPECT_EQ(hintsFor("1 + (2"), std::vector<std::string>{}) << "a syntax error gets no hint";
-}
-
-TEST(FormulaHints, AWrongArgumentCountListsThePrototypesOfThatName)
-{
-    const struct {
-        const char* formula;
-        std::vector<std::string> expected;
-    } cases[] = {
-        {"counter(0, 7)",
-         {"hint: counter takes 3, 4 or 5 arguments, not 2:",
-          "  counter(from, to, incrementNow)                              3 arguments",
-          "  counter(from, to, incrementNow, decrementNow)                4 arguments",
-          "  counter(from, to, incrementNow, [decrementNow], [resetFct])  5 arguments"}},
-        {"1 + map.sin(1, 2)", {"hint: map.sin takes 1 argument, not 2:", "  map.sin(percent)  1 argument"}},
-        {"max()",
-         {"hint: max takes 2, 3 or any number of arguments, not 0:", "  max(x,y)           2 arguments",
-          "  max(x,y,z)         3 arguments", "  max(v1,v2,v3,...)  any number of arguments"}},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(hintsFor(c.formula), c.expected) << c.formula;
-}
-
-TEST(FormulaHints, ComeAfterTheCataloguedLines)
-{
-    DefinitionOptions options;
-    options.finish();
-    FormulaSession session(options, 1);
-    try {
-        session.compile(0, "countr(0, 7, 1)", VariableSources::CommandLine);
-        FAIL() << "compiled";
-    } catch (const LibraryFailure& failure) {
-        std::ostringstream printed;
-        failure.print(printed);
-        EXPECT_EQ(printed.str(), "ZRPARSINGEXCEP_UndefinedFunc: Undefined function: 'countr'\ncountr(0, 7, 1)\n^\n"
-                                 "hint: did you mean counter?\n");
-    }
-}
-
-TEST(FormulaCatalogue, EveryExampleCompiles)
-{
-    DefinitionOptions options;
-    options.finish();
-    const auto catalogue = formulaCatalogue();
-    ASSERT_GE(catalogue.size(), 100u);
-    for (const CatalogueRow& row : catalogue) {
-        const std::string example = exampleFormula(row);
-        FormulaSession session(options, 1);
-        EXPECT_NO_THROW(session.compile(0, example, std::nullopt)) << row.help << ": " << example;
-    }
-}
-
 TEST(FormulaCatalogue, SearchPutsTheNameFoundBeforeWordsOfDescriptions)
 {
     const StudioCatalogue catalogue;
-    const std::string counter = catalogue.json("counter");
-    EXPECT_EQ(counter.find("\"symbol\":"), counter.find("\"symbol\":\"counter\"")) << counter.substr(0, 200);
-    EXPECT_NE(counter.find("\"symbol\":\"pingcounter\""), std::string::npos);
-    EXPECT_EQ(counter.find("\"symbol\":\"__sin\""), std::string::npos);
-    EXPECT_NE(catalogue.json("hyperbolic sine").find("\"symbol\":\"sinh\""), std::string::npos)
-        << "words of the description";
-    EXPECT_EQ(catalogue.json("no such words here"), "{\"frames\":120,\"fps\":40,\"rows\":[]}");
+    const auto counter = symbolsOf(catalogue.json("counter"));
+    ASSERT_FALSE(counter.empty());
+    EXPECT_EQ(counter.front(), "counter");
+    EXPECT_TRUE(contains(counter, "pingcounter"));
+    EXPECT_FALSE(contains(counter, "__sin"));
+    EXPECT_TRUE(contains(symbolsOf(catalogue.json("hyperbolic sine")), "sinh")) << "words of the description";
+    EXPECT_EQ(catalogue.json("no such words here"), Json::parse(R"({"frames":120,"fps":40,"rows":[]})"));
 }
 
 TEST(StudioFormulas, RequestsBeyondTheLimitsAreRefusedUnevaluated)
 {
-    const auto request = [](std::vector<std::string> formulas, std::optional<std::uint64_t> frames) {
-        FormulaRequest r;
-        r.formulas = std::move(formulas);
-        r.frames = frames;
-        return r;
-    };
     const FormulaRequest refused[] = {
-        request({std::string(MAX_FORMULA_LENGTH + 1, '1')}, 10),
-        request(std::vector<std::string>(MAX_FORMULAS + 1, "1"), 10),
-        request({"1"}, MAX_FRAMES + 1),
-        request({"1"}, 0),
-        request({}, 10),
+        requestFor({std::string(MAX_FORMULA_LENGTH + 1, '1')}, 10),
+        requestFor(std::vector<std::string>(MAX_FORMULAS + 1, "1"), 10),
+        requestFor({"1"}, MAX_FRAMES + 1),
+        requestFor({"1"}, 0),
+        requestFor({}, 10),
     };
     for (const FormulaRequest& r : refused)
-        EXPECT_EQ(evaluateFormulas(r).rfind("{\"inputError\":", 0), 0u) << evaluateFormulas(r).substr(0, 100);
-    const FormulaRequest largest = request(std::vector<std::string>(MAX_FORMULAS, std::string(MAX_FORMULA_LENGTH, '1')), MAX_FRAMES);
-    EXPECT_EQ(evaluateFormulas(largest).find("inputError"), std::string::npos);
+        EXPECT_TRUE(evaluateFormulas(r).contains("inputError")) << jsonText(evaluateFormulas(r)).substr(0, 100);
+    const FormulaRequest largest =
+        requestFor(std::vector<std::string>(MAX_FORMULAS, std::string(MAX_FORMULA_LENGTH, '1')), MAX_FRAMES);
+    EXPECT_FALSE(evaluateFormulas(largest).contains("inputError"));
+}
+
+TEST(StudioFormulas, ARefusedFormulaIsAnsweredInThePagesWords)
+{
+    FormulaRequest request = requestFor({"level * 2", "1 + sni(1)"}, 3);
+    request.variables = {"speed=1"};
+    const Json answer = evaluateFormulas(request);
+    const Json& level = answer.at("results").at(0).at("error");
+    const std::string hint = level.at("hints").at(0).get<std::string>();
+    EXPECT_NE(hint.find("under Variables"), std::string::npos) << hint;
+    EXPECT_EQ(hint.find("--"), std::string::npos) << "the page has no options: " << hint;
+    EXPECT_EQ(level.at("column"), 0);
+    const Json& typo = answer.at("results").at(1).at("error");
+    EXPECT_EQ(typo.at("name"), "sni");
+    EXPECT_EQ(typo.at("suggestions"), Json::parse(R"(["map.sin","math.sin","__sin"])"));
+
+    request.variables = {"speed"};
+    EXPECT_EQ(evaluateFormulas(request).at("inputError"), "Variables: 'speed': expected NAME=VALUE");
 }
 
 TEST(RequestGuard, AnswersOnlyTheServedHostAndItsOwnPages)

@@ -1,0 +1,39 @@
+// The clock the timer functions read while frames run: simulated from the frame number, or real.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+#include "zrparser/ZrExport.h"
+
+namespace zrhost {
+
+enum class ClockMode { Simulated, Real };
+
+// Feeds the library's tick count to the calling thread for the life of the object (one at a
+// time per thread): a show and formula curves may run side by side, each on its own clock.
+class ZR_API FrameClock {
+public:
+    FrameClock(ClockMode mode, double fps);
+    ~FrameClock();
+    FrameClock(const FrameClock&) = delete;
+    FrameClock& operator=(const FrameClock&) = delete;
+
+    // Call before evaluating frame `frame` (from 0). Simulated: the tick count becomes exactly
+    // 1000000 + floor(frame × 1000 / fps) ms, with no waiting. Real: waits until the frame's
+    // time since frame 0, so frames are paced at fps on the steady clock.
+    void enterFrame(std::uint64_t frame);
+
+    // Whether output should reach its reader frame by frame.
+    bool isRealTime() const { return mode_ == ClockMode::Real; }
+
+private:
+    ClockMode mode_;
+    double fps_;
+    std::chrono::steady_clock::time_point start_{};
+};
+
+// The tick count of `frame` on the simulated clock.
+ZR_API std::uint64_t simulatedTick(std::uint64_t frame, double fps);
+
+} // namespace zrhost

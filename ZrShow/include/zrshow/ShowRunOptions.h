@@ -1,0 +1,33 @@
+// How a show runs: its file, how many frames, on which clock, where its frames go and what
+// feeds its variables. Plain values, so a front end can fill them without the show runtime.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "zrhost/FrameClock.h"
+
+namespace zrshow {
+
+// Files that feed the show's variables frame by frame, as for a formula session.
+struct ShowInputFiles {
+    std::string audioPath; // defines "level"
+    std::string inputPath; // CSV: one variable per column
+};
+
+struct ShowRunOptions {
+    std::string showPath;
+    std::optional<std::uint64_t> frames; // none: until interrupted
+    zrhost::ClockMode clock = zrhost::ClockMode::Real;
+    std::FILE* slotRows = nullptr;       // CSV rows of the slot values go here, instead of the outputs
+    bool sendOutputs = true;             // false: the frames go to the observer only
+    bool paceSimulatedClock = false;     // frames at fps even when the timers read simulated time
+    ShowInputFiles inputs;
+    std::optional<std::uint16_t> oscPort; // receive OSC on this UDP port
+    std::optional<unsigned> seed;         // seeds the random generator before compiling
+    std::string sourceName = "zrshow";    // the sACN source name where the show file gives none
+};
+
+} // namespace zrshow

@@ -1,0 +1,102 @@
+// A running show: the frame loop that evaluates every fixture's formulas, turns them into DMX
+// slots and hands them to the outputs, and applies live edits between two frames.
+//
+// Threads: the frame loop runs on the caller's thread. It never waits on the network and
+// allocates nothing in a frame without edits: each sender thread gets the newest frame through
+// a lock-free triple buffer (SenderThread) and does the sending; OSC messages arrive on the OSC
+// thread and file changes on the watcher thread, which check them and queue edits (EditQueue);
+// the loop looks at that queue with one atomic load per frame and, when edits wait, compiles
+// and swaps them in before the frame. Compiling allocates, so a frame that takes an edit may be
+// slow; it is then counted like any other slow frame.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "zrparser/ZrExport.h"
+#include "zrshow/ShowRunOptions.h"
+#include "zrshow/outputs/DmxLevels.h"
+#include "zrshow/show/ShowEdits.h"
+#include "zrshow/show/ShowFile.h"
+#include "zrshow/show/ShowHost.h"
+#include "zrshow/show/ShowStatistics.h"
+
+namespace zrshow {
+
+class FixtureFormulas;
+class OscInput;
+class SenderThread;
+class ShowCommands;
+class ShowEvents;
+class ShowPatch;
+class ShowReloader;
+class SlotCsvWriter;
+
+// Sees every frame the loop makes, on the loop's thread, after it went to the outputs.
+class ZR_API FrameObserver {
+public:
+    virtual ~FrameObserver() = default;
+    virtual void frameDone(std::uint64_t frame, const std::vector<DmxSlots>& universes) = 0;
+};
+
+class ZR_API ShowRunner {
+public:
+    // Reads and checks the show, compiles every formula, then opens the OSC port, the outputs
+    // (or the CSV rows) and the file watcher, in that order: a show that cannot run stops
+    // before anything is sent. Throws ShowRefused (every problem of the file), InputError or
+    // LibraryFailure. `events` must outlive the runner.
+    ShowRunner(const ShowRunOptions& options, ShowEvents& events);
+    ~ShowRunner();
+    ShowRunner(const ShowRunner&) = delete;
+    ShowRunner& operator=(const ShowRunner&) = delete;
+
+    // Runs frames until the frame count is reached or `interrupted` becomes true. Throws
+    // InputError when the CSV rows cannot be written.
+    void run(const std::atomic<bool>& interrupted);
+
+    // Before run(): `observer` sees every frame from then on; it must outlive the run.
+    void observe(FrameObserver* observer) { observer_ = observer; }
+    // Checks what a client asks against the show's names and makes the edit. Any thread.
+    const ShowCommands& commands() const { return *commands_; }
+    // Queues an edit for the next frame. Any thread.
+    void queue(ShowEdit edit) { edits_.push(std::move(edit)); }
+    // Before run() only: the frame loop changes the show's formula texts on reloads and uses the
+    // host's parser.
+    const ShowFile& show() const { return show_; }
+    ShowHost& host() { return *host_; }
+    const ShowPatch& patch() const { return *patch_; }
+
+    ShowStatistics& statistics() { return statistics_; }
+    std::chrono::duration<double> elapsed() const { return elapsed_; }
+
+private:
+    void applyEdits();
+    void apply(SetVariable& edit);
+    void apply(ReplaceFormula& edit);
+    void apply(ReloadShow& edit);
+    void deliver(std::uint64_t frame);
+    void openOutputs();
+
+    ShowRunOptions options_;
+    ShowEvents& events_;
+    ShowFile show_; // as running: formula texts follow the reloads that were applied
+    std::unique_ptr<ShowPatch> patch_;
+    std::unique_ptr<ShowHost> host_;
+    std::unique_ptr<FixtureFormulas> formulas_;
+    std::vector<DmxSlots> universes_; // the slot values, kept from frame to frame
+    ShowStatistics statistics_;
+    std::unique_ptr<SlotCsvWriter> csv_;
+    std::vector<std::unique_ptr<SenderThread>> senders_;
+    EditQueue edits_;
+    std::vector<ShowEdit> applying_;
+    std::unique_ptr<ShowCommands> commands_;
+    FrameObserver* observer_ = nullptr;
+    std::unique_ptr<OscInput> osc_;
+    std::unique_ptr<ShowReloader> reloader_;
+    std::chrono::duration<double> elapsed_{0};
+};
+
+} // namespace zrshow

@@ -1,0 +1,110 @@
+// The show file: what a show drives (fixtures and their channel formulas), where it sends
+// (outputs), and the host definitions its formulas use, read from TOML and checked field by field.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "zrparser/ZrExport.h"
+
+namespace zrshow {
+
+class ShowProblems;
+
+enum class Protocol { Sacn, ArtNet, Ola };
+
+// The protocol's name as the show file writes it.
+ZR_API const char* protocolName(Protocol protocol);
+
+// A [variables] or [constants] entry.
+struct ShowNumber {
+    std::string name;
+    double value = 0.0;
+    std::size_t line = 0;
+
+    bool operator==(const ShowNumber& other) const { return name == other.name && value == other.value; }
+};
+
+// A [macros] entry: "flash(x)" = "__fadeoutlinear(12, onbeat(x))".
+struct ShowMacro {
+    std::string prototype;
+    std::string body;
+    std::size_t line = 0;
+
+    bool operator==(const ShowMacro& other) const { return prototype == other.prototype && body == other.body; }
+};
+
+// An [[output]]: one universe sent to one destination.
+struct ShowOutput {
+    std::uint32_t universe = 0;
+    Protocol protocol = Protocol::Sacn;
+    std::string address;          // destination host (sacn, artnet); olad's host (ola)
+    std::uint16_t port = 0;       // the protocol's port when the file gives none
+    std::uint8_t priority = 100;  // sacn and ola
+    std::string source;           // sacn source name; empty: the runner's (ShowRunOptions::sourceName)
+    std::size_t line = 0;
+
+    bool operator==(const ShowOutput& other) const
+    {
+        return universe == other.universe && protocol == other.protocol && address == other.address &&
+               port == other.port && priority == other.priority && source == other.source;
+    }
+};
+
+// One channel of a fixture: its formula gives a percent value every frame.
+struct ShowChannel {
+    std::string name;
+    std::string formula;
+    unsigned width = 8;   // 8: one slot; 16: two slots, coarse then fine
+    unsigned offset = 0;  // first slot within the fixture, from 0
+    std::size_t line = 0; // of the formula
+
+    // The layout part; the formula is what live reload may change.
+    bool sameLayout(const ShowChannel& other) const
+    {
+        return name == other.name && width == other.width && offset == other.offset;
+    }
+};
+
+// A [[fixture]]: `count` identical fixtures side by side from `address`, `footprint` slots each.
+struct ZR_API ShowFixture {
+    std::string name;
+    std::uint32_t universe = 0;
+    unsigned address = 1; // first slot, 1-512
+    unsigned count = 1;
+    unsigned footprint = 0;
+    std::vector<ShowChannel> channels;
+    std::size_t line = 0;
+
+    bool sameLayout(const ShowFixture& other) const;
+};
+
+struct ShowFile {
+    std::string path;
+    double fps = 40.0;
+    std::vector<ShowNumber> variables;
+    std::vector<ShowNumber> constants;
+    std::vector<ShowMacro> macros;
+    std::vector<ShowOutput> outputs;
+    std::vector<ShowFixture> fixtures;
+};
+
+// Reads and checks the show file at `path`, adding every problem to `problems` with its line:
+// TOML syntax (where toml++ places it), unknown keys, missing or mistyped values, values out of
+// range, unknown protocols, names used twice, universes no output sends. Parts that cannot be
+// used are left out of the result, others get defaults, so that later checks still run; a show
+// with problems must not run. Throws InputError when the file cannot be read.
+ZR_API ShowFile readShowFile(const std::string& path, ShowProblems& problems);
+
+// The same from a text already in memory; `path` names it in the problems.
+ZR_API ShowFile parseShowText(std::string_view text, const std::string& path, ShowProblems& problems);
+
+// What differs between two shows apart from the formula texts, as a list such as
+// "fixture 'pars', output for universe 2"; empty when only formulas differ. These are the
+// changes a running show cannot take without a restart.
+ZR_API std::string describeStructureChange(const ShowFile& running, const ShowFile& edited);
+
+} // namespace zrshow

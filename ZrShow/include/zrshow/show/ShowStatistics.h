@@ -1,0 +1,32 @@
+// What a running show measures about itself: frames, frame time, slow frames and errors,
+// written by the frame loop and the senders and read by the status line, all through atomics.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "zrparser/ZrExport.h"
+
+namespace zrshow {
+
+struct ZR_API ShowStatistics {
+    std::atomic<std::uint64_t> frames{0};
+    std::atomic<std::uint64_t> slowFrames{0};
+    std::atomic<std::uint64_t> errors{0}; // formulas that threw, frames not sent, edits refused
+    std::atomic<std::uint64_t> busyNanos{0};
+    std::atomic<std::uint64_t> maxBusyNanos{0};
+    // Since the status line last looked; it takes them with exchange(0).
+    std::atomic<std::uint64_t> windowFrames{0};
+    std::atomic<std::uint64_t> windowBusyNanos{0};
+    std::atomic<std::uint64_t> windowMaxBusyNanos{0};
+
+    // Frame loop: one frame took `busy` (its work, not its wait).
+    void recordFrame(std::chrono::nanoseconds busy, bool slow);
+
+    // "N frames in S s (F fps); frame time M ms mean, X ms max; K slow frames; E errors".
+    std::string summary(std::chrono::duration<double> elapsed) const;
+};
+
+} // namespace zrshow

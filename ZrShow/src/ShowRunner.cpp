@@ -1,0 +1,191 @@
+// The frame loop and the application of queued edits.
+#include "zrshow/ShowRunner.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <variant>
+
+#include "zrhost/InputError.h"
+#include "zrhost/LibraryFailure.h"
+#include "zrshow/FramePacer.h"
+#include "zrshow/OpenOutput.h"
+#include "zrshow/ShowEvents.h"
+#include "zrshow/inputs/OscInput.h"
+#include "zrshow/inputs/ShowReloader.h"
+#include "zrshow/outputs/SenderThread.h"
+#include "zrshow/outputs/SlotCsvWriter.h"
+#include "zrshow/show/FixtureFormulas.h"
+#include "zrshow/show/ShowCommands.h"
+#include "zrshow/show/ShowPatch.h"
+#include "zrshow/show/ShowProblems.h"
+
+namespace zrshow {
+
+using zrhost::ClockMode;
+using zrhost::InputError;
+using zrhost::LibraryFailure;
+
+namespace {
+
+// The message for an edit whose formula the library refuses.
+std::string refusal(const std::string& what, const LibraryFailure& failure)
+{
+    std::ostringstream text;
+    text << what << ": the new formula is refused, the old one keeps running\n";
+    failure.print(text);
+    return text.str();
+}
+
+} // namespace
+
+ShowRunner::ShowRunner(const ShowRunOptions& options, ShowEvents& events) : options_(options), events_(events)
+{
+    const ShowReloader::Stamp stamp = ShowReloader::look(options_.showPath);
+    ShowProblems problems(options_.showPath);
+    show_ = readShowFile(options_.showPath, problems);
+    patch_ = std::make_unique<ShowPatch>(show_, problems);
+    host_ = std::make_unique<ShowHost>(show_, options_.inputs, problems);
+    if (options_.seed)
+        std::srand(*options_.seed);
+    formulas_ = std::make_unique<FixtureFormulas>(show_, *patch_, host_->parser(), problems);
+    if (!problems.empty())
+        throw ShowRefused(std::move(problems));
+
+    universes_.assign(patch_->universes().size(), DmxSlots{});
+    applying_.reserve(16);
+    commands_ = std::make_unique<ShowCommands>(show_, *patch_, *host_);
+    if (options_.oscPort)
+        osc_ = std::make_unique<OscInput>(*options_.oscPort, *commands_, edits_, events_);
+    if (options_.slotRows)
+        csv_ = std::make_unique<SlotCsvWriter>(options_.slotRows);
+    else if (options_.sendOutputs)
+        openOutputs();
+    reloader_ = std::make_unique<ShowReloader>(options_.showPath, stamp, edits_, events_);
+}
+
+ShowRunner::~ShowRunner() = default;
+
+void ShowRunner::openOutputs()
+{
+    // One identity per show file, wherever it is started from.
+    const OutputIdentity identity{cidForShow(std::filesystem::absolute(options_.showPath).lexically_normal().string()),
+                                  options_.sourceName};
+    std::vector<std::unique_ptr<DmxOutput>> sharedThread;
+    std::vector<std::vector<std::unique_ptr<DmxOutput>>> ownThreads;
+    for (const ShowOutput& output : show_.outputs) {
+        auto opened = openOutput(output, patch_->universeIndex(output.universe), identity);
+        if (opened->mayWaitOnPeer()) {
+            ownThreads.emplace_back();
+            ownThreads.back().push_back(std::move(opened));
+        } else {
+            sharedThread.push_back(std::move(opened));
+        }
+    }
+    // Threads start only once every output has opened: nothing is sent from a show that fails.
+    if (!sharedThread.empty())
+        ownThreads.push_back(std::move(sharedThread));
+    for (auto& outputs : ownThreads)
+        senders_.push_back(std::make_unique<SenderThread>(std::move(outputs), universes_.size(), statistics_.errors));
+}
+
+void ShowRunner::run(const std::atomic<bool>& interrupted)
+{
+    zrhost::FrameClock clock(options_.clock, show_.fps);
+    FramePacer pacer(options_.paceSimulatedClock ? ClockMode::Real : options_.clock, show_.fps, clock);
+    const auto started = std::chrono::steady_clock::now();
+    for (std::uint64_t frame = 0; (!options_.frames || frame < *options_.frames) && !interrupted.load(); ++frame) {
+        pacer.beginFrame(frame);
+        const auto begin = std::chrono::steady_clock::now();
+        applyEdits();
+        host_->inputs().apply(frame);
+        statistics_.errors.fetch_add(formulas_->evaluate(universes_), std::memory_order_relaxed);
+        deliver(frame);
+        if (observer_)
+            observer_->frameDone(frame, universes_);
+        statistics_.recordFrame(std::chrono::steady_clock::now() - begin, pacer.endFrame(frame));
+    }
+    elapsed_ = std::chrono::steady_clock::now() - started;
+    if (csv_ && !csv_->flush())
+        throw InputError("cannot write the CSV rows of the slot values");
+}
+
+void ShowRunner::deliver(std::uint64_t frame)
+{
+    if (csv_) {
+        csv_->write(frame, patch_->universes(), universes_);
+        // In real time the rows are for watching as they come.
+        if (options_.clock == ClockMode::Real && !csv_->flush())
+            throw InputError("cannot write the CSV rows of the slot values");
+        return;
+    }
+    for (const auto& sender : senders_) {
+        DmxFrame& out = sender->writable();
+        out.number = frame;
+        std::copy(universes_.begin(), universes_.end(), out.universes.begin());
+        sender->publish();
+    }
+}
+
+void ShowRunner::applyEdits()
+{
+    if (!edits_.takeAll(applying_))
+        return;
+    for (ShowEdit& edit : applying_)
+        std::visit([this](auto& change) { apply(change); }, edit);
+    applying_.clear();
+}
+
+void ShowRunner::apply(SetVariable& edit)
+{
+    *edit.value = edit.newValue;
+}
+
+void ShowRunner::apply(ReplaceFormula& edit)
+{
+    const auto failure = formulas_->replace({edit.position}, edit.formula);
+    if (failure) {
+        statistics_.errors.fetch_add(1, std::memory_order_relaxed);
+        const std::string text = refusal(edit.what, *failure);
+        // The client that asked reports the refusal its own way; other refusals go to the events.
+        if (edit.answer)
+            edit.answer(&*failure, text);
+        else
+            events_.message(text);
+        return;
+    }
+    if (edit.answer)
+        edit.answer(nullptr, {});
+    events_.message(edit.what + ": now " + edit.formula);
+}
+
+void ShowRunner::apply(ReloadShow& edit)
+{
+    const std::string changes = describeStructureChange(show_, edit.show);
+    if (!changes.empty()) {
+        events_.structureChanged(show_.path, changes);
+        return;
+    }
+    for (std::size_t f = 0; f < show_.fixtures.size(); ++f) {
+        for (std::size_t c = 0; c < show_.fixtures[f].channels.size(); ++c) {
+            ShowChannel& running = show_.fixtures[f].channels[c];
+            const ShowChannel& edited = edit.show.fixtures[f].channels[c];
+            if (running.formula == edited.formula)
+                continue;
+            const auto positions = formulas_->positionsOf(f, c);
+            const std::string what = show_.path + ":" + std::to_string(edited.line) + ": fixture '" +
+                                     show_.fixtures[f].name + "' channel '" + running.name + "'";
+            if (auto failure = formulas_->replace(positions, edited.formula)) {
+                statistics_.errors.fetch_add(1, std::memory_order_relaxed);
+                events_.message(refusal(what, *failure));
+                continue;
+            }
+            running.formula = edited.formula;
+            running.line = edited.line;
+            events_.message(what + ": now " + edited.formula);
+        }
+    }
+}
+
+} // namespace zrshow

@@ -1,0 +1,69 @@
+// The show's addresses, and name lookup for variables and fixture formulas.
+#include "zrshow/show/ShowCommands.h"
+
+#include <charconv>
+
+#include "zrshow/show/ShowHost.h"
+
+namespace zrshow {
+
+namespace {
+
+constexpr std::string_view VARIABLE_PREFIX = "/zr/var/";
+constexpr std::string_view FORMULA_PREFIX = "/zr/formula/";
+
+} // namespace
+
+ShowCommands::ShowCommands(ShowFile show, const ShowPatch& patch, const ShowHost& host)
+    : show_(std::move(show)), patch_(patch), host_(host)
+{
+}
+
+ShowRequestResult ShowCommands::interpret(std::string_view address, const ShowArgument& argument) const
+{
+    if (address.starts_with(VARIABLE_PREFIX)) {
+        const std::string name(address.substr(VARIABLE_PREFIX.size()));
+        const double* value = std::get_if<double>(&argument);
+        if (!value)
+            return "takes one number";
+        return setVariable(name, *value);
+    }
+    if (address.starts_with(FORMULA_PREFIX)) {
+        // FIXTURE/INDEX/CHANNEL
+        const std::string_view rest = address.substr(FORMULA_PREFIX.size());
+        const auto slash1 = rest.find('/');
+        const auto slash2 = slash1 == std::string_view::npos ? slash1 : rest.find('/', slash1 + 1);
+        if (slash2 == std::string_view::npos || rest.find('/', slash2 + 1) != std::string_view::npos)
+            return "the address must be /zr/formula/FIXTURE/INDEX/CHANNEL";
+        const std::string_view indexText = rest.substr(slash1 + 1, slash2 - slash1 - 1);
+        unsigned index = 0;
+        const auto parsed = std::from_chars(indexText.data(), indexText.data() + indexText.size(), index);
+        if (parsed.ec != std::errc() || parsed.ptr != indexText.data() + indexText.size())
+            return "INDEX must be a number from 0, not '" + std::string(indexText) + "'";
+        const std::string* formula = std::get_if<std::string>(&argument);
+        if (!formula)
+            return "takes one string, the formula";
+        return replaceFormula(std::string(rest.substr(0, slash1)), index, std::string(rest.substr(slash2 + 1)), *formula);
+    }
+    return "unknown address (use /zr/var/NAME or /zr/formula/FIXTURE/INDEX/CHANNEL)";
+}
+
+ShowRequestResult ShowCommands::setVariable(const std::string& name, double value) const
+{
+    double* variable = host_.showVariable(name);
+    if (!variable)
+        return "the show has no variable '" + name + "' that may be set (only [variables] not fed by an input file)";
+    return ShowEdit{SetVariable{variable, value}};
+}
+
+ShowRequestResult ShowCommands::replaceFormula(const std::string& fixture, unsigned index, const std::string& channel,
+                                               std::string formula) const
+{
+    const auto position = patch_.find(show_, fixture, index, channel);
+    if (!position)
+        return "the show has no fixture '" + fixture + "' number " + std::to_string(index) + " with a channel '" +
+               channel + "'";
+    return ShowEdit{ReplaceFormula{*position, std::move(formula), describeChannel(show_, patch_.channels()[*position])}};
+}
+
+} // namespace zrshow

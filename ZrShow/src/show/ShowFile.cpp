@@ -1,0 +1,480 @@
+// Reading a show file with toml++: every table checked for unknown keys, every value for its
+// type and range, every problem collected with the line toml++ gives for it.
+#include "zrshow/show/ShowFile.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <set>
+
+#include <toml++/toml.h>
+
+#include "zrhost/FileText.h"
+#include "zrhost/NumberText.h"
+#include "zrshow/outputs/ArtNetPacket.h"
+#include "zrshow/outputs/DmxLevels.h"
+#include "zrshow/outputs/OlaOutput.h"
+#include "zrshow/outputs/SacnPacket.h"
+#include "zrshow/show/ShowProblems.h"
+
+namespace zrshow {
+
+namespace {
+
+// Slot numbers in a show file count from 1.
+constexpr auto LAST_SLOT = static_cast<std::int64_t>(DMX_SLOT_COUNT);
+
+std::size_t lineOf(const toml::node& node)
+{
+    return node.source().begin.line;
+}
+
+const char* typeName(const toml::node& node)
+{
+    switch (node.type()) {
+    case toml::node_type::table: return "a table";
+    case toml::node_type::array: return "an array";
+    case toml::node_type::string: return "a string";
+    case toml::node_type::integer: return "an integer";
+    case toml::node_type::floating_point: return "a floating-point number";
+    case toml::node_type::boolean: return "a boolean";
+    case toml::node_type::date: return "a date";
+    case toml::node_type::time: return "a time";
+    case toml::node_type::date_time: return "a date-time";
+    case toml::node_type::none: break;
+    }
+    return "nothing";
+}
+
+// Reads the keys of one table for one part of the show ("fixture 'pars'"), reporting unknown
+// keys at once and every missing, mistyped or out-of-range value as it is asked for.
+class ZR_API FieldReader {
+public:
+    FieldReader(const toml::table& table, std::string context, ShowProblems& problems,
+                std::initializer_list<std::string_view> known)
+        : table_(table), context_(std::move(context)), problems_(problems)
+    {
+        for (auto&& [key, node] : table_) {
+            bool isKnown = false;
+            for (std::string_view name : known)
+                isKnown = isKnown || key.str() == name;
+            if (!isKnown)
+                report(key.source().begin.line, "unknown key '" + std::string(key.str()) + "'");
+        }
+    }
+
+    std::size_t line() const { return zrshow::lineOf(table_); }
+    std::size_t lineOf(std::string_view key) const
+    {
+        const toml::node* node = table_.get(key);
+        return node ? zrshow::lineOf(*node) : line();
+    }
+    bool has(std::string_view key) const { return table_.contains(key); }
+    void report(std::size_t line, const std::string& message) { problems_.add(line, context_ + ": " + message); }
+
+    // An integer in [low, high]; nothing (after a report) when absent and required, mistyped or
+    // out of range.
+    std::optional<std::int64_t> integer(std::string_view key, std::int64_t low, std::int64_t high, bool required)
+    {
+        const toml::node* node = find(key, required);
+        if (!node)
+            return std::nullopt;
+        const auto value = node->value_exact<std::int64_t>();
+        if (!value) {
+            mistyped(*node, key, "an integer");
+            return std::nullopt;
+        }
+        if (*value < low || *value > high) {
+            report(zrshow::lineOf(*node), "'" + std::string(key) + "' is " + std::to_string(*value) +
+                                                ", which is not from " + std::to_string(low) + " to " +
+                                                std::to_string(high));
+            return std::nullopt;
+        }
+        return value;
+    }
+
+    std::optional<double> number(std::string_view key, bool required)
+    {
+        const toml::node* node = find(key, required);
+        if (!node)
+            return std::nullopt;
+        if (!node->is_number()) {
+            mistyped(*node, key, "a number");
+            return std::nullopt;
+        }
+        return node->value<double>();
+    }
+
+    std::optional<std::string> text(std::string_view key, bool required)
+    {
+        const toml::node* node = find(key, required);
+        if (!node)
+            return std::nullopt;
+        if (!node->is_string()) {
+            mistyped(*node, key, "a string");
+            return std::nullopt;
+        }
+        return node->value<std::string>();
+    }
+
+    const toml::array* array(std::string_view key, bool required)
+    {
+        const toml::node* node = find(key, required);
+        if (node && !node->is_array())
+            mistyped(*node, key, "an array");
+        return node ? node->as_array() : nullptr;
+    }
+
+private:
+    const toml::node* find(std::string_view key, bool required)
+    {
+        const toml::node* node = table_.get(key);
+        if (!node && required)
+            report(line(), "missing '" + std::string(key) + "'");
+        return node;
+    }
+
+    void mistyped(const toml::node& node, std::string_view key, const char* expected)
+    {
+        report(zrshow::lineOf(node),
+               "'" + std::string(key) + "' must be " + expected + ", not " + typeName(node));
+    }
+
+    const toml::table& table_;
+    std::string context_;
+    ShowProblems& problems_;
+};
+
+// [variables] and [constants]: names with numbers.
+std::vector<ShowNumber> readNumbers(const toml::table& root, const char* section, ShowProblems& problems)
+{
+    std::vector<ShowNumber> numbers;
+    const toml::node* node = root.get(section);
+    if (!node)
+        return numbers;
+    const toml::table* table = node->as_table();
+    if (!table) {
+        problems.add(lineOf(*node), std::string("[") + section + "] must be a table, not " + typeName(*node));
+        return numbers;
+    }
+    for (auto&& [key, value] : *table) {
+        if (!value.is_number()) {
+            problems.add(lineOf(value), std::string("[") + section + "] '" + std::string(key.str()) +
+                                            "' must be a number, not " + typeName(value));
+            continue;
+        }
+        numbers.push_back({std::string(key.str()), *value.value<double>(), key.source().begin.line});
+    }
+    return numbers;
+}
+
+// [macros]: "PROTOTYPE" = "BODY".
+std::vector<ShowMacro> readMacros(const toml::table& root, ShowProblems& problems)
+{
+    std::vector<ShowMacro> macros;
+    const toml::node* node = root.get("macros");
+    if (!node)
+        return macros;
+    const toml::table* table = node->as_table();
+    if (!table) {
+        problems.add(lineOf(*node), std::string("[macros] must be a table, not ") + typeName(*node));
+        return macros;
+    }
+    for (auto&& [key, value] : *table) {
+        if (!value.is_string()) {
+            problems.add(lineOf(value), "[macros] '" + std::string(key.str()) + "' must be a string, not " +
+                                            typeName(value));
+            continue;
+        }
+        macros.push_back({std::string(key.str()), *value.value<std::string>(), key.source().begin.line});
+    }
+    return macros;
+}
+
+// The tables of an array of tables such as [[fixture]]; anything else is reported.
+std::vector<const toml::table*> tablesOf(const toml::table& root, const char* name, ShowProblems& problems)
+{
+    std::vector<const toml::table*> tables;
+    const toml::node* node = root.get(name);
+    if (!node)
+        return tables;
+    const toml::array* array = node->as_array();
+    if (!array) {
+        problems.add(lineOf(*node), std::string("'") + name + "' must be written as [[" + name + "]] tables");
+        return tables;
+    }
+    for (const toml::node& element : *array) {
+        if (const toml::table* table = element.as_table())
+            tables.push_back(table);
+        else
+            problems.add(lineOf(element), std::string("each '") + name + "' must be a table, not " + typeName(element));
+    }
+    return tables;
+}
+
+struct ProtocolRules {
+    Protocol protocol;
+    const char* name;
+    std::int64_t lowestUniverse;
+    std::int64_t highestUniverse;
+    std::uint16_t defaultPort;
+};
+
+constexpr ProtocolRules PROTOCOLS[] = {
+    {Protocol::Sacn, "sacn", SacnPacket::LOWEST_UNIVERSE, SacnPacket::HIGHEST_UNIVERSE, SacnPacket::PORT},
+    {Protocol::ArtNet, "artnet", ArtNetPacket::LOWEST_UNIVERSE, ArtNetPacket::HIGHEST_UNIVERSE, ArtNetPacket::PORT},
+    {Protocol::Ola, "ola", 0, std::numeric_limits<std::uint32_t>::max(), OlaOutput::DEFAULT_PORT},
+};
+
+// olad's client port listens on the loopback interface only.
+bool isLocalHost(const std::string& host)
+{
+    return host == "localhost" || host == "127.0.0.1" || host == "::1";
+}
+
+// "fixture 'pars'" when the table names itself, else "fixture 2".
+std::string partName(const toml::table& table, const char* kind, std::size_t number)
+{
+    if (const auto name = table["name"].value<std::string>())
+        return std::string(kind) + " '" + *name + "'";
+    if (const auto universe = table["universe"].value_exact<std::int64_t>())
+        return std::string(kind) + " for universe " + std::to_string(*universe);
+    return std::string(kind) + " " + std::to_string(number);
+}
+
+// An output, or nothing when its protocol or universe is unusable. Other problems are
+// reported and replaced by defaults, so that the checks after this one still run.
+std::optional<ShowOutput> readOutput(const toml::table& table, std::size_t number, ShowProblems& problems)
+{
+    FieldReader fields(table, partName(table, "output", number), problems,
+                       {"universe", "protocol", "address", "port", "priority", "source"});
+    ShowOutput output;
+    output.line = fields.line();
+    const auto protocolText = fields.text("protocol", true);
+    const ProtocolRules* rules = nullptr;
+    for (const ProtocolRules& candidate : PROTOCOLS) {
+        if (protocolText && *protocolText == candidate.name)
+            rules = &candidate;
+    }
+    if (protocolText && !rules)
+        fields.report(fields.lineOf("protocol"),
+                      "unknown protocol '" + *protocolText + "' (use \"sacn\", \"artnet\" or \"ola\")");
+    if (!rules)
+        return std::nullopt;
+    output.protocol = rules->protocol;
+    const auto universe = fields.integer("universe", rules->lowestUniverse, rules->highestUniverse, true);
+    const auto address = fields.text("address", output.protocol != Protocol::Ola);
+    const auto port = fields.integer("port", 1, 65535, false);
+    const auto priority = fields.integer("priority", 0, SacnPacket::HIGHEST_PRIORITY, false);
+    const auto source = fields.text("source", false);
+    if (address && address->empty())
+        fields.report(fields.lineOf("address"), "'address' is empty");
+    if (output.protocol == Protocol::Ola && address && !isLocalHost(*address))
+        fields.report(fields.lineOf("address"), "olad takes clients on its own machine only: leave 'address' out "
+                                                "or write \"localhost\"");
+    if (fields.has("priority") && output.protocol == Protocol::ArtNet)
+        fields.report(fields.lineOf("priority"), "Art-Net has no priority ('priority' is for sacn and ola)");
+    if (fields.has("source") && output.protocol != Protocol::Sacn)
+        fields.report(fields.lineOf("source"), "only sacn outputs carry a source name");
+    if (source && source->size() > SacnPacket::LONGEST_SOURCE_NAME)
+        fields.report(fields.lineOf("source"), "the source name is longer than " +
+                                                   std::to_string(SacnPacket::LONGEST_SOURCE_NAME) + " bytes");
+    if (!universe)
+        return std::nullopt;
+    output.universe = static_cast<std::uint32_t>(*universe);
+    output.address = address.value_or("localhost");
+    output.port = static_cast<std::uint16_t>(port.value_or(rules->defaultPort));
+    output.priority = static_cast<std::uint8_t>(priority.value_or(SacnPacket::DEFAULT_PRIORITY));
+    output.source = source.value_or("");
+    return output;
+}
+
+// The channels array of a fixture: inline tables with name, formula, width and slot. A channel
+// without a name or formula is left out; other problems are reported and replaced by defaults.
+void readChannels(FieldReader& fixtureFields, const std::string& context, ShowFixture& fixture, ShowProblems& problems)
+{
+    const toml::array* channels = fixtureFields.array("channels", true);
+    if (!channels)
+        return;
+    if (channels->empty())
+        fixtureFields.report(fixtureFields.lineOf("channels"), "'channels' is empty");
+    unsigned nextSlot = 0;
+    std::set<std::string> names;
+    for (const toml::node& element : *channels) {
+        const toml::table* table = element.as_table();
+        if (!table) {
+            fixtureFields.report(lineOf(element), std::string("each channel must be a table such as "
+                                                              "{ name = \"dimmer\", formula = \"50\" }, not ") +
+                                                      typeName(element));
+            continue;
+        }
+        FieldReader fields(*table, context + " " + partName(*table, "channel", fixture.channels.size() + 1), problems,
+                           {"name", "formula", "width", "slot"});
+        const auto name = fields.text("name", true);
+        const auto formula = fields.text("formula", true);
+        const auto width = fields.integer("width", 8, 16, false);
+        const auto slot = fields.integer("slot", 1, LAST_SLOT, false);
+        unsigned channelWidth = 8;
+        if (width && (*width == 8 || *width == 16))
+            channelWidth = static_cast<unsigned>(*width);
+        else if (width)
+            fields.report(fields.lineOf("width"), "'width' must be 8 or 16");
+        if (name && !names.insert(*name).second)
+            fields.report(fields.lineOf("name"), "a second channel named '" + *name + "'");
+        if (!name || !formula)
+            continue;
+        ShowChannel channel;
+        channel.name = *name;
+        channel.formula = *formula;
+        channel.width = channelWidth;
+        channel.offset = slot ? static_cast<unsigned>(*slot - 1) : nextSlot;
+        channel.line = fields.lineOf("formula");
+        nextSlot = channel.offset + channel.width / 8;
+        fixture.channels.push_back(std::move(channel));
+    }
+}
+
+// A fixture group, or nothing when its name, universe or first slot is unusable. Other
+// problems are reported and replaced by defaults, so that patch and formulas are checked too.
+std::optional<ShowFixture> readFixture(const toml::table& table, std::size_t number, ShowProblems& problems)
+{
+    const std::string context = partName(table, "fixture", number);
+    FieldReader fields(table, context, problems, {"name", "universe", "address", "count", "footprint", "channels"});
+    ShowFixture fixture;
+    fixture.line = fields.line();
+    const auto name = fields.text("name", true);
+    const auto universe = fields.integer("universe", 0, std::numeric_limits<std::uint32_t>::max(), true);
+    const auto address = fields.integer("address", 1, LAST_SLOT, true);
+    const auto count = fields.integer("count", 1, LAST_SLOT, false);
+    const auto footprint = fields.integer("footprint", 1, LAST_SLOT, false);
+    readChannels(fields, context, fixture, problems);
+    if (!name || !universe || !address)
+        return std::nullopt;
+    fixture.name = *name;
+    fixture.universe = static_cast<std::uint32_t>(*universe);
+    fixture.address = static_cast<unsigned>(*address);
+    fixture.count = static_cast<unsigned>(count.value_or(1));
+    unsigned needed = 0;
+    for (const ShowChannel& channel : fixture.channels)
+        needed = std::max(needed, channel.offset + channel.width / 8);
+    fixture.footprint = static_cast<unsigned>(footprint.value_or(needed));
+    if (fixture.footprint < needed) {
+        fields.report(fields.lineOf("footprint"), "'footprint' is " + std::to_string(fixture.footprint) +
+                                                      " but its channels need " + std::to_string(needed) + " slots");
+        fixture.footprint = needed;
+    }
+    return fixture;
+}
+
+// Checks between parts: fixture names once each, and an output for every fixture's universe
+// (among `sentUniverses`, those of every output that names one, usable or not).
+void checkAcrossParts(const ShowFile& show, const std::set<std::int64_t>& sentUniverses, ShowProblems& problems)
+{
+    std::set<std::string> names;
+    for (const ShowFixture& fixture : show.fixtures) {
+        if (!names.insert(fixture.name).second)
+            problems.add(fixture.line, "a second fixture named '" + fixture.name + "'");
+        if (!sentUniverses.contains(fixture.universe))
+            problems.add(fixture.line, "fixture '" + fixture.name + "': no [[output]] sends universe " +
+                                           std::to_string(fixture.universe));
+    }
+}
+
+} // namespace
+
+const char* protocolName(Protocol protocol)
+{
+    for (const ProtocolRules& rules : PROTOCOLS) {
+        if (rules.protocol == protocol)
+            return rules.name;
+    }
+    return "?";
+}
+
+bool ShowFixture::sameLayout(const ShowFixture& other) const
+{
+    if (name != other.name || universe != other.universe || address != other.address || count != other.count ||
+        footprint != other.footprint || channels.size() != other.channels.size())
+        return false;
+    for (std::size_t i = 0; i < channels.size(); ++i) {
+        if (!channels[i].sameLayout(other.channels[i]))
+            return false;
+    }
+    return true;
+}
+
+ShowFile parseShowText(std::string_view text, const std::string& path, ShowProblems& problems)
+{
+    ShowFile show;
+    show.path = path;
+    toml::table root;
+    try {
+        root = toml::parse(text, path);
+    } catch (const toml::parse_error& error) {
+        // toml++ stops at its first syntax error; nothing after it can be checked.
+        const auto& begin = error.source().begin;
+        problems.add(begin.line, begin.column, std::string(error.description()));
+        return show;
+    }
+
+    FieldReader top(root, "show", problems, {"fps", "variables", "constants", "macros", "output", "fixture"});
+    if (const auto fps = top.number("fps", false)) {
+        if (std::isfinite(*fps) && *fps > 0.0)
+            show.fps = *fps;
+        else
+            top.report(top.lineOf("fps"), "'fps' must be a positive number, not " + zrhost::formatNumber(*fps));
+    }
+    show.variables = readNumbers(root, "variables", problems);
+    show.constants = readNumbers(root, "constants", problems);
+    show.macros = readMacros(root, problems);
+    std::set<std::int64_t> sentUniverses;
+    const auto outputTables = tablesOf(root, "output", problems);
+    for (std::size_t i = 0; i < outputTables.size(); ++i) {
+        if (const auto universe = (*outputTables[i])["universe"].value_exact<std::int64_t>())
+            sentUniverses.insert(*universe);
+        if (auto output = readOutput(*outputTables[i], i + 1, problems))
+            show.outputs.push_back(std::move(*output));
+    }
+    const auto fixtureTables = tablesOf(root, "fixture", problems);
+    for (std::size_t i = 0; i < fixtureTables.size(); ++i) {
+        if (auto fixture = readFixture(*fixtureTables[i], i + 1, problems))
+            show.fixtures.push_back(std::move(*fixture));
+    }
+    checkAcrossParts(show, sentUniverses, problems);
+    return show;
+}
+
+ShowFile readShowFile(const std::string& path, ShowProblems& problems)
+{
+    return parseShowText(zrhost::readWholeFile(path), path, problems);
+}
+
+std::string describeStructureChange(const ShowFile& running, const ShowFile& edited)
+{
+    std::vector<std::string> changes;
+    if (running.fps != edited.fps)
+        changes.push_back("fps");
+    if (running.variables != edited.variables)
+        changes.push_back("[variables]");
+    if (running.constants != edited.constants)
+        changes.push_back("[constants]");
+    if (running.macros != edited.macros)
+        changes.push_back("[macros]");
+    if (running.outputs != edited.outputs)
+        changes.push_back("the outputs");
+    if (running.fixtures.size() != edited.fixtures.size()) {
+        changes.push_back("the list of fixtures");
+    } else {
+        for (std::size_t i = 0; i < running.fixtures.size(); ++i) {
+            if (!running.fixtures[i].sameLayout(edited.fixtures[i]))
+                changes.push_back("fixture '" + running.fixtures[i].name + "'");
+        }
+    }
+    std::string text;
+    for (const std::string& change : changes)
+        text += (text.empty() ? "" : ", ") + change;
+    return text;
+}
+
+} // namespace zrshow

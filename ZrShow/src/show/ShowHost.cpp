@@ -1,0 +1,72 @@
+// Host parser set-up for a show, collecting refused definitions instead of stopping at one.
+#include "zrshow/show/ShowHost.h"
+
+#include "zrhost/LibraryFailure.h"
+#include "zrhost/NumberText.h"
+#include "zrshow/show/ShowProblems.h"
+#include "zrparser/ZrUtf8.h"
+
+namespace zrshow {
+
+using zrhost::LibraryFailure;
+
+namespace {
+
+// Runs one definition, turning the library's refusal into a problem at `line`.
+template <class Define>
+void defineOrReport(ShowProblems& problems, std::size_t line, const std::string& what, const std::string& subject,
+                    Define define)
+{
+    try {
+        define();
+    } catch (const ZrParserException& e) {
+        problems.add(line, what + " is refused", LibraryFailure(e, zr::fromUtf8(subject)));
+    } catch (const LibraryFailure& failure) {
+        problems.add(line, what + " is refused", failure);
+    }
+}
+
+} // namespace
+
+ShowHost::ShowHost(const ShowFile& show, const ShowInputFiles& files, ShowProblems& problems)
+{
+    zrhost::HostDefinitions definitions;
+    definitions.fps = show.fps;
+    definitions.audioPath = files.audioPath;
+    definitions.inputPath = files.inputPath;
+    inputs_ = std::make_unique<zrhost::FrameInputs>(definitions, variables_);
+    parser_ = zrhost::makeHostParser(definitions, variables_);
+
+    for (const ShowNumber& variable : show.variables) {
+        bool fedByInput = false;
+        for (const zrhost::HostVariables::Variable& existing : variables_.all())
+            fedByInput = fedByInput || existing.name == variable.name;
+        if (fedByInput)
+            continue;
+        double* value = variables_.add(variable.name, variable.value, variable.name);
+        defineOrReport(problems, variable.line, "variable '" + variable.name + "'", variable.name,
+                       [&] { parser_->defineVar(zr::fromUtf8(variable.name).c_str(), value); });
+        showVariables_.emplace_back(variable.name, value);
+    }
+    for (const ShowNumber& constant : show.constants) {
+        defineOrReport(problems, constant.line, "constant '" + constant.name + "'",
+                       constant.name + " = " + zrhost::formatNumber(constant.value),
+                       [&] { parser_->defineConst(zr::fromUtf8(constant.name).c_str(), constant.value); });
+    }
+    for (const ShowMacro& macro : show.macros) {
+        const zrhost::MacroText text{macro.prototype, macro.body, macro.prototype + "=" + macro.body};
+        defineOrReport(problems, macro.line, "macro '" + macro.prototype + "'", text.text,
+                       [&] { zrhost::defineMacro(*parser_, text); });
+    }
+}
+
+double* ShowHost::showVariable(const std::string& name) const
+{
+    for (const auto& [variableName, value] : showVariables_) {
+        if (variableName == name)
+            return value;
+    }
+    return nullptr;
+}
+
+} // namespace zrshow

@@ -1,0 +1,53 @@
+// run: its options; the show itself runs in the show commands' module (see RunShow).
+#include "cli/RunCommand.h"
+
+#include <cstdio>
+
+#include <CLI/CLI.hpp>
+
+#include "cli/Options.h"
+#include "cli/ShowCommandsModule.h"
+
+namespace zrsignal {
+
+void addShowFramesOptions(CLI::App& command, zrshow::ShowRunOptions& options, const std::string& framesHelp,
+                          const std::string& clockHelp)
+{
+    addFramesOption(command, options.frames, framesHelp);
+    addClockOption(command, options.clock, "real", clockHelp);
+}
+
+void addShowFeedOptions(CLI::App& command, zrshow::ShowRunOptions& options)
+{
+    addAudioOption(command, options.inputs.audioPath);
+    addInputOption(command, options.inputs.inputPath);
+    command
+        .add_option_function<unsigned>(
+            "--osc-port", [&options](const unsigned& port) { options.oscPort = static_cast<std::uint16_t>(port); },
+            "Receive OSC on this UDP port: /zr/var/NAME f, /zr/formula/FIXTURE/INDEX/CHANNEL s")
+        ->check(CLI::Range(1, 65535))
+        ->type_name("P");
+    addSeedOption(command, options.seed);
+}
+
+RunCommand::RunCommand(CLI::App& parent)
+    : Command(*parent.add_subcommand("run", "Run a show file: fixtures' formulas sent as DMX over sACN, Art-Net or olad"))
+{
+    options_.sourceName = "zrsignal";
+    app().add_option("SHOW", options_.showPath, "The show file")->required()->type_name("SHOW.toml");
+    addShowFramesOptions(app(), options_, "Number of frames (default: until interrupted)",
+                         "real (default): frames paced at fps; sim: as fast as possible, timers read the frame time");
+    app()
+        .add_option_function<std::string>(
+            "--print", [this](const std::string&) { options_.slotRows = stdout; },
+            "csv: write the slot values as CSV rows to stdout instead of sending them")
+        ->check(CLI::IsMember({"csv"}));
+    addShowFeedOptions(app(), options_);
+}
+
+int RunCommand::run()
+{
+    return loadShowCommands().runShow(options_);
+}
+
+} // namespace zrsignal

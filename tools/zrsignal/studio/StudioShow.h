@@ -1,0 +1,84 @@
+// The studio's show pane: a show run as `zrsignal run` runs it, on a thread of its own, whose
+// frames go to the page (and, when asked, to the show's outputs too), and whose formulas the
+// page edits one fixture at a time, through the same requests as OSC.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "json/FormulaJson.h"
+#include "zrhost/FormulaHints.h"
+#include "zrshow/ShowRunner.h"
+
+namespace zrsignal {
+
+class ShowConsole;
+
+// The newest frame of a running show for any number of readers: the frame loop publishes each
+// frame; readers wait for one newer than the last they took, and may miss frames in between.
+class FrameFeed final : public zrshow::FrameObserver {
+public:
+    enum class Next { Frame, Quiet, Finished, Closed };
+
+    // Frame loop.
+    void frameDone(std::uint64_t frame, const std::vector<zrshow::DmxSlots>& universes) override;
+    // No frame will follow: the show has run its frames.
+    void finish();
+    // Readers stop waiting: the server is stopping.
+    void close();
+
+    // Waits up to `timeout` for a frame newer than `seen` (0: none yet) and copies it into
+    // `into`, updating `seen`. Quiet: nothing new in time; Finished: the last frame was taken.
+    Next next(std::uint64_t& seen, zrshow::DmxFrame& into, std::chrono::milliseconds timeout);
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    zrshow::DmxFrame latest_;
+    std::uint64_t published_ = 0; // frames published so far
+    bool finished_ = false;
+    bool closed_ = false;
+};
+
+class StudioShow {
+public:
+    // Reads, checks and compiles the show like `zrsignal run` (throws ShowRefused, InputError
+    // or LibraryFailure) and starts its frame loop. `console` must outlive this object.
+    StudioShow(const zrshow::ShowRunOptions& options, ShowConsole& console);
+    // Stops the frame loop after the current frame.
+    ~StudioShow();
+    StudioShow(const StudioShow&) = delete;
+    StudioShow& operator=(const StudioShow&) = delete;
+
+    // The fixtures, their channels and slots, variables and outputs, as JSON for the page.
+    const Json& layout() const { return layout_; }
+    FrameFeed& frames() { return feed_; }
+
+    // Asks the show what an OSC message to `address` would: "/zr/formula/FIXTURE/INDEX/CHANNEL"
+    // with a formula, or "/zr/var/NAME" with a value. A formula is compiled by the frame loop
+    // before its next frame; this waits for that. Answers {"ok":true}, {"refused":{failure}}
+    // when the library refuses the formula (the old one keeps running), or {"error":"..."}.
+    // Any thread.
+    Json edit(const std::string& address, const std::optional<std::string>& formula, std::optional<double> value);
+
+private:
+    Json describeLayout(const zrshow::ShowRunOptions& options) const;
+
+    std::unique_ptr<zrshow::ShowRunner> runner_;
+    ShowConsole& console_;
+    zrhost::FormulaNames names_; // for the hints about a refused formula
+    Json layout_;
+    FrameFeed feed_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> running_{true};
+    std::thread thread_; // last: starts once everything it uses exists
+};
+
+} // namespace zrsignal
