@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 frames=${1:-400}
 cmake --preset default >/dev/null
 cmake --build --preset default --target zrsignal -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
-zrsignal=build/default/tools/zrsignal/zrsignal
+zrsignal=build/default/bin/zrsignal
 out=build/bench-show
 mkdir -p "$out"
 show=$out/show-100-universes.toml

@@ -4,10 +4,11 @@
 set -euo pipefail
 # The show runner reads TOML with toml++, takes OSC with liblo and sends to olad with libola; its
 # end-to-end tests run olad (ola) in network namespaces set up with ip (iproute2) and unshare
-# (util-linux). The studio's server is cpp-httplib; its browser tests drive chromium from node.
+# (util-linux). The studio's server is cpp-httplib, its answers and `list --json` nlohmann-json;
+# its browser tests drive chromium from node.
 packages=(cmake g++ pkg-config libgtest-dev libgmock-dev libmuparser-dev libcli11-dev
           libsndfile1-dev libxml2-dev libasmjit-dev locales libtomlplusplus-dev liblo-dev libola-dev ola iproute2 util-linux
-          libcpp-httplib-dev chromium)
+          libcpp-httplib-dev nlohmann-json3-dev chromium)
 # A node installed another way (with its own npm) is used as it is.
 command -v node >/dev/null 2>&1 && command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
 missing=()

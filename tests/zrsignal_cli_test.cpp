@@ -313,6 +313,43 @@ TEST(AudioInput, LevelNeverExceedsOneHundred)
     }
 }
 
+// The libraries a command loads, as the dynamic loader reports them: each command loads what it
+// uses, so a script that runs the formula commands in a loop pays for no show and no server.
+TEST(StartUp, EachCommandLoadsOnlyTheLibrariesItUses)
+{
+    const std::vector<std::string> showLibraries = {"libZrShow", "libola", "libprotobuf", "liblo.", "libcpp-httplib",
+                                                    "libssl"};
+    // A line "calling init: /usr/lib/.../libola.so.1" for each library as it is loaded.
+    auto loaded = [](const RunResult& run, const std::string& library) {
+        std::istringstream lines(run.err);
+        for (std::string line; std::getline(lines, line);) {
+            if (line.find("calling init: ") != std::string::npos && line.find("/" + library) != std::string::npos)
+                return true;
+        }
+        return false;
+    };
+    const std::vector<std::string> trace = {"LD_DEBUG=libs"};
+    const std::string wav = scratchPath("sine.wav");
+    writeFile(wav, wavFile(0.1, sine(1.0)));
+    const std::string show = scratchPath("show.toml");
+    writeFile(show, "[[output]]\nuniverse = 1\nprotocol = \"artnet\"\naddress = \"127.0.0.1\"\n[[fixture]]\n"
+                    "name = \"par\"\nuniverse = 1\naddress = 1\nchannels = [ { name = \"dimmer\", formula = \"50\" } ]\n");
+
+    for (const auto& args : std::vector<std::vector<std::string>>{{"eval", "1"}, {"check", "1"}, {"list"}, {"help", "counter"}}) {
+        const RunResult run = zrsignal(args, trace);
+        ASSERT_EQ(run.status, 0) << args[0] << ": " << run.err.substr(0, 400);
+        ASSERT_TRUE(loaded(run, "libZrParser")) << "the trace names what is loaded";
+        for (const std::string& library : showLibraries)
+            EXPECT_FALSE(loaded(run, library)) << args[0] << " loads " << library;
+        EXPECT_FALSE(loaded(run, "libsndfile")) << args[0] << " without an audio file";
+    }
+    EXPECT_TRUE(loaded(zrsignal({"eval", "--audio", wav, "level"}, trace), "libsndfile"));
+    const RunResult run = zrsignal({"run", show, "--clock", "sim", "--frames", "1", "--print", "csv"}, trace);
+    ASSERT_EQ(run.status, 0) << run.err.substr(0, 400);
+    for (const char* library : {"libZrShow", "libola", "libcpp-httplib"})
+        EXPECT_TRUE(loaded(run, library)) << "run loads " << library;
+}
+
 TEST(DemoDrumLoop, CounterOnBeatsStepsOnEveryKick)
 {
     const std::string wav = scratchPath("drumloop.wav");

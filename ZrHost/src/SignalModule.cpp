@@ -1,8 +1,6 @@
 // Registers the signal plug-in's module for this process and creates plug-in objects from it.
 #include "zrhost/SignalModule.h"
 
-#include <dlfcn.h>
-
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -11,24 +9,16 @@
 #include "zrcomponent/ZrClassTable.h"
 #include "zrcomponent/ZrComponentModule.h"
 #include "zrhost/InputError.h"
+#include "zrhost/LoadedModule.h"
 #include "zrsignal/CSignalPlugin.h"
 
 namespace zrhost {
 
 namespace {
 
-// The directory of the file that holds this code: libZrHost.so, wherever the host was started.
-std::filesystem::path libraryDirectory()
-{
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<const void*>(&libraryDirectory), &info) == 0 || !info.dli_fname)
-        return {};
-    return std::filesystem::path(info.dli_fname).parent_path();
-}
-
 std::filesystem::path signalModulePath()
 {
-    return (libraryDirectory() / ZRHOST_SIGNAL_MODULE_FROM_LIBRARY).lexically_normal();
+    return (hostLibraryDirectory() / ZRHOST_SIGNAL_MODULE_FROM_LIBRARY).lexically_normal();
 }
 
 } // namespace

@@ -23,7 +23,7 @@ void FramePacer::beginFrame(std::uint64_t frame)
         clock_.enterFrame(frame);
         return;
     }
-    // Paced at fps with timers on the simulated clock (the studio): they read the frame's time.
+    // Paced at fps with timers on the simulated clock (a preview): they read the frame's time.
     if (!clock_.isRealTime())
         clock_.enterFrame(frame);
     if (frame == 0) {

@@ -94,7 +94,7 @@ async function withPage(url, test) {
   }
 }
 
-// Keeps the picture of a pane in ZR_SCREENSHOTS for the README. Chromium draws antialiased edges
+// Keeps the picture of a pane in ZR_SCREENSHOTS for docs/studio.md. Chromium draws antialiased edges
 // a little differently from run to run; a picture that differs only that much is left as it
 // is, so the committed pictures change when the page does.
 async function screenshot(locator, name) {

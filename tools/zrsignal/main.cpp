@@ -1,5 +1,6 @@
 // zrsignal: command-line host of the formula library and its signal plug-in. main() parses the
 // command line and hands over to the command chosen (cli/).
+#include <algorithm>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -48,9 +49,18 @@ int main(int argc, char** argv)
     app.name("zrsignal");
     app.require_subcommand(1);
     const auto commands = addAllCommands(app);
+    std::vector<std::string> args(argv + 1, argv + argc);
+
+    // The options of the command named, or of every command when none is.
+    const bool named = !args.empty() && std::any_of(commands.begin(), commands.end(), [&](const auto& command) {
+        return command->app().get_name() == args[0];
+    });
+    for (const auto& command : commands) {
+        if (!named || command->app().get_name() == args[0])
+            command->addOptions();
+    }
 
     // An expression that begins with '-' goes where the option parser reads it as the expression.
-    std::vector<std::string> args(argv + 1, argv + argc);
     for (const auto& command : commands) {
         if (!command->takesExpression())
             continue;

@@ -4,8 +4,8 @@
 #include <set>
 #include <utility>
 
-#include "zrshow/show/ShowProblems.h"
 #include "zrparser/ZrUtf8.h"
+#include "zrshow/show/ShowProblems.h"
 
 namespace zrshow {
 

@@ -3,8 +3,8 @@
 
 #include "zrhost/LibraryFailure.h"
 #include "zrhost/NumberText.h"
-#include "zrshow/show/ShowProblems.h"
 #include "zrparser/ZrUtf8.h"
+#include "zrshow/show/ShowProblems.h"
 
 namespace zrshow {
 

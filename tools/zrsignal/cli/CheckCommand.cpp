@@ -11,7 +11,11 @@
 namespace zrsignal {
 
 CheckCommand::CheckCommand(CLI::App& parent)
-    : Command(*parent.add_subcommand("check", "Compile EXPR only: print 'constant VALUE' or 'ok'"))
+    : Command(parent, "check", "Compile EXPR only: print 'constant VALUE' or 'ok'")
+{
+}
+
+void CheckCommand::addOptions()
 {
     addDefinitionOptions(app(), options_);
     app().add_option("EXPR", expression_, "The formula")->required();

@@ -12,6 +12,7 @@ class CheckCommand final : public Command {
 public:
     explicit CheckCommand(CLI::App& parent);
     bool takesExpression() const override { return true; }
+    void addOptions() override;
     int run() override;
 
 private:

@@ -1,5 +1,7 @@
 // A subcommand of zrsignal: the options it registers on the command line, and what it does
-// once they are parsed. main() only parses and hands over to the command chosen.
+// once they are parsed. main() only parses and hands over to the command chosen. Options are
+// registered for the command a command line names, not for every command: starting zrsignal
+// costs only what it uses.
 #pragma once
 
 #include <string>
@@ -13,12 +15,16 @@ namespace zrsignal {
 
 class Command {
 public:
-    explicit Command(CLI::App& app) : app_(app) {}
+    // Adds the subcommand `name` to `parent`, without its options yet.
+    Command(CLI::App& parent, const std::string& name, const std::string& description);
     virtual ~Command() = default;
     Command(const Command&) = delete;
     Command& operator=(const Command&) = delete;
 
     CLI::App& app() const { return app_; }
+
+    // Registers its options and arguments; the targets are members of the command.
+    virtual void addOptions() = 0;
 
     // Whether its positional argument is a formula, which may begin with '-' like an option.
     virtual bool takesExpression() const { return false; }

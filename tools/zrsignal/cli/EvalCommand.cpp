@@ -13,7 +13,11 @@
 namespace zrsignal {
 
 EvalCommand::EvalCommand(CLI::App& parent)
-    : Command(*parent.add_subcommand("eval", "Evaluate EXPR frame after frame, one value per frame on stdout"))
+    : Command(parent, "eval", "Evaluate EXPR frame after frame, one value per frame on stdout")
+{
+}
+
+void EvalCommand::addOptions()
 {
     addRunOptions(app(), options_);
     addFormatOption(app(), options_);

@@ -13,6 +13,7 @@ class EvalCommand final : public Command {
 public:
     explicit EvalCommand(CLI::App& parent);
     bool takesExpression() const override { return true; }
+    void addOptions() override;
     int run() override;
 
 private:

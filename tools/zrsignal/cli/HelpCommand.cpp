@@ -34,7 +34,11 @@ void describe(std::ostream& out, const CatalogueRow& row)
 } // namespace
 
 HelpCommand::HelpCommand(CLI::App& parent)
-    : Command(*parent.add_subcommand("help", "Describe every overload of a function or operator"))
+    : Command(parent, "help", "Describe every overload of a function or operator")
+{
+}
+
+void HelpCommand::addOptions()
 {
     app().add_option("NAME", name_, "The function or operator, e.g. counter")->required();
 }

@@ -12,6 +12,7 @@ namespace zrsignal {
 class HelpCommand final : public Command {
 public:
     explicit HelpCommand(CLI::App& parent);
+    void addOptions() override;
     int run() override;
 
 private:

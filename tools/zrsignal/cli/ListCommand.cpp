@@ -30,7 +30,11 @@ const char* boolText(bool value)
 } // namespace
 
 ListCommand::ListCommand(CLI::App& parent)
-    : Command(*parent.add_subcommand("list", "List the plug-in's functions in catalogue order"))
+    : Command(parent, "list", "List the plug-in's functions in catalogue order")
+{
+}
+
+void ListCommand::addOptions()
 {
     app().add_flag("--json", json_, "A JSON array of objects instead of tab-separated rows");
     app().add_flag("--all", all_, "Add the default parser's operators and functions");

@@ -13,6 +13,7 @@ namespace zrsignal {
 class ListCommand final : public Command {
 public:
     explicit ListCommand(CLI::App& parent);
+    void addOptions() override;
     int run() override;
 
 private:

@@ -74,17 +74,15 @@ void addSeedOption(CLI::App& command, std::optional<unsigned>& seed)
         ->type_name("S");
 }
 
-void addClockOption(CLI::App& command, zrhost::ClockMode& clock, const std::string& defaultName, const std::string& help)
+void addClockOption(CLI::App& command, zrhost::ClockMode& clock, const std::string& help, const std::string& shownDefault)
 {
-    command
-        .add_option_function<std::string>(
-            "--clock",
-            [&clock](const std::string& name) {
-                clock = name == "real" ? zrhost::ClockMode::Real : zrhost::ClockMode::Simulated;
-            },
-            help)
-        ->check(CLI::IsMember({"sim", "real"}))
-        ->default_str(defaultName);
+    CLI::Option* option = command.add_option_function<std::string>(
+        "--clock",
+        [&clock](const std::string& name) { clock = name == "real" ? zrhost::ClockMode::Real : zrhost::ClockMode::Simulated; },
+        help);
+    option->check(CLI::IsMember({"sim", "real"}));
+    if (!shownDefault.empty())
+        option->default_str(shownDefault);
 }
 
 void addInputOption(CLI::App& command, std::string& path)
@@ -134,8 +132,7 @@ void addRunOptions(CLI::App& command, RunOptions& options)
     addFramesOption(command, options.frames,
                     "Number of frames (default: the rows of --input, else the length of --audio, else 1)");
     addSeedOption(command, options.seed);
-    addClockOption(command, options.clock, "sim",
-                   "sim: timers read the frame time; real: the steady clock, paced at fps");
+    addClockOption(command, options.clock, "sim: timers read the frame time; real: the steady clock, paced at fps", "sim");
 }
 
 void addFormatOption(CLI::App& command, RunOptions& options)

@@ -53,8 +53,10 @@ struct RunOptions {
 // One registration per option; the targets must outlive the parse.
 void addFramesOption(CLI::App& command, std::optional<std::uint64_t>& frames, const std::string& help);
 void addSeedOption(CLI::App& command, std::optional<unsigned>& seed);
-// `clock` keeps its value when the option is not given; `defaultName` ("sim" or "real") says so.
-void addClockOption(CLI::App& command, zrhost::ClockMode& clock, const std::string& defaultName, const std::string& help);
+// `clock` keeps its value when the option is not given; a `shownDefault` ("sim") is shown in the
+// help, where `help` does not say it.
+void addClockOption(CLI::App& command, zrhost::ClockMode& clock, const std::string& help,
+                    const std::string& shownDefault = {});
 void addInputOption(CLI::App& command, std::string& path);
 void addAudioOption(CLI::App& command, std::string& path);
 

@@ -13,7 +13,11 @@
 namespace zrsignal {
 
 PlotCommand::PlotCommand(CLI::App& parent)
-    : Command(*parent.add_subcommand("plot", "Evaluate like eval and draw the values over time as an SVG chart"))
+    : Command(parent, "plot", "Evaluate like eval and draw the values over time as an SVG chart")
+{
+}
+
+void PlotCommand::addOptions()
 {
     addRunOptions(app(), options_);
     app().add_option("--output,-o", outputPath_, "The SVG file to write")->required()->type_name("FILE.svg");

@@ -13,6 +13,7 @@ class PlotCommand final : public Command {
 public:
     explicit PlotCommand(CLI::App& parent);
     bool takesExpression() const override { return true; }
+    void addOptions() override;
     int run() override;
 
 private:

@@ -14,7 +14,7 @@ void addShowFramesOptions(CLI::App& command, zrshow::ShowRunOptions& options, co
                           const std::string& clockHelp)
 {
     addFramesOption(command, options.frames, framesHelp);
-    addClockOption(command, options.clock, "real", clockHelp);
+    addClockOption(command, options.clock, clockHelp);
 }
 
 void addShowFeedOptions(CLI::App& command, zrshow::ShowRunOptions& options)
@@ -31,9 +31,13 @@ void addShowFeedOptions(CLI::App& command, zrshow::ShowRunOptions& options)
 }
 
 RunCommand::RunCommand(CLI::App& parent)
-    : Command(*parent.add_subcommand("run", "Run a show file: fixtures' formulas sent as DMX over sACN, Art-Net or olad"))
+    : Command(parent, "run", "Run a show file: fixtures' formulas sent as DMX over sACN, Art-Net or olad")
 {
     options_.sourceName = "zrsignal";
+}
+
+void RunCommand::addOptions()
+{
     app().add_option("SHOW", options_.showPath, "The show file")->required()->type_name("SHOW.toml");
     addShowFramesOptions(app(), options_, "Number of frames (default: until interrupted)",
                          "real (default): frames paced at fps; sim: as fast as possible, timers read the frame time");

@@ -12,6 +12,7 @@ namespace zrsignal {
 class RunCommand final : public Command {
 public:
     explicit RunCommand(CLI::App& parent);
+    void addOptions() override;
     int run() override;
 
 private:

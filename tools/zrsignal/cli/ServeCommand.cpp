@@ -8,10 +8,15 @@
 namespace zrsignal {
 
 ServeCommand::ServeCommand(CLI::App& parent)
-    : Command(*parent.add_subcommand("serve", "Serve the formula studio: a web page to write formulas, see their "
-                                              "curves, look functions up and watch a show"))
+    : Command(parent, "serve",
+              "Serve the formula studio: a web page to write formulas, see their curves, look functions up and "
+              "watch a show")
 {
     options_.show.sourceName = "zrsignal";
+}
+
+void ServeCommand::addOptions()
+{
     app().add_option("SHOW", options_.show.showPath, "A show file: the page shows its fixtures, live")
         ->type_name("SHOW.toml");
     app().add_option("--port", options_.port, "TCP port of the page (0: any free port)")

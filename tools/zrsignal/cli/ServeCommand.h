@@ -10,6 +10,7 @@ namespace zrsignal {
 class ServeCommand final : public Command {
 public:
     explicit ServeCommand(CLI::App& parent);
+    void addOptions() override;
     int run() override;
 
 private:

@@ -28,7 +28,6 @@ struct ShowCommandsModule {
 
 // The module's one exported function, which returns its entry points.
 inline constexpr const char* SHOW_COMMANDS_ENTRY = "zrsignalShowCommands";
-using ShowCommandsEntry = const ShowCommandsModule* (*)();
 
 // Loads the module from its place relative to this program, in the build tree as when
 // installed; it stays loaded. Throws InputError when it cannot be loaded.

@@ -8,8 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "zrshow/outputs/DmxLevels.h"
 #include "zrparser/ZrExport.h"
+#include "zrshow/outputs/DmxLevels.h"
 
 namespace zrshow {
 

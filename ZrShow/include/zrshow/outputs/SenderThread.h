@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
+#include "zrparser/ZrExport.h"
 #include "zrshow/outputs/DmxOutput.h"
 #include "zrshow/outputs/FrameHandoff.h"
-#include "zrparser/ZrExport.h"
 
 namespace zrshow {
 

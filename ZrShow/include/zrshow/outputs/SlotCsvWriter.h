@@ -1,4 +1,4 @@
-// The --print csv output of a show: a header row, then one row per frame and universe,
+// Slot values of a show as CSV rows: a header row, then one row per frame and universe,
 // "frame,universe,slot1,…,slot512", with the slot values 0-255.
 #pragma once
 
@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "zrshow/outputs/DmxLevels.h"
 #include "zrhost/OutputBuffer.h"
 #include "zrparser/ZrExport.h"
+#include "zrshow/outputs/DmxLevels.h"
 
 namespace zrshow {
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "zrshow/outputs/DmxLevels.h"
 #include "zrhost/LibraryFailure.h"
-#include "zrshow/show/ShowPatch.h"
-#include "zrparser/ZrParser.h"
 #include "zrparser/ZrExport.h"
+#include "zrparser/ZrParser.h"
+#include "zrshow/outputs/DmxLevels.h"
+#include "zrshow/show/ShowPatch.h"
 
 namespace zrshow {
 

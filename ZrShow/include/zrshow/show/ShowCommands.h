@@ -1,6 +1,6 @@
 // What a client asks of a running show, checked against the show's names before anything
 // changes: a show variable takes a value, or one fixture of a group gets a new formula. OSC
-// messages and the studio's requests name these as addresses, "/zr/var/NAME" with a number and
+// messages and a web page's requests name these as addresses, "/zr/var/NAME" with a number and
 // "/zr/formula/FIXTURE/INDEX/CHANNEL" with the formula; a host may ask directly.
 #pragma once
 

@@ -1,4 +1,4 @@
-// Changes to a running show that arrive from other threads (OSC, the file watcher, a studio, the
+// Changes to a running show that arrive from other threads (OSC, the file watcher, a web page, the
 // host itself), queued under a lock and applied by the frame loop between two frames.
 #pragma once
 

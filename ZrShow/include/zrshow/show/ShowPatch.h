@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "zrshow/show/ShowFile.h"
 #include "zrparser/ZrExport.h"
+#include "zrshow/show/ShowFile.h"
 
 namespace zrshow {
 

@@ -15,7 +15,7 @@ class LibraryFailure;
 
 namespace zrshow {
 
-// Collects problems instead of stopping at the first, so that one run of `zrsignal run` shows
+// Collects problems instead of stopping at the first, so that one attempt to run a show shows
 // the designer every mistake of the file at once.
 class ZR_API ShowProblems {
 public:
@@ -25,7 +25,7 @@ public:
     void add(std::size_t line, const std::string& message);
     // A problem at a line and column, as "FILE:LINE:COLUMN: message".
     void add(std::size_t line, std::size_t column, const std::string& message);
-    // A problem followed by the library's report of it, exactly as `eval` prints it: the
+    // A problem followed by the library's report of it, exactly as a formula's failure is printed: the
     // chain's entries, the text concerned and a caret under the failing character.
     void add(std::size_t line, const std::string& message, const zrhost::LibraryFailure& failure);
 
