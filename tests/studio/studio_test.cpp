@@ -10,6 +10,8 @@
 #include "studio/StudioShow.h"
 
 using namespace zrsignal;
+using zrhost::Json;
+using zrhost::jsonText;
 using zrshow::DmxFrame;
 using zrshow::DmxSlots;
 

@@ -5,10 +5,13 @@
 
 #include <CLI/CLI.hpp>
 
-#include "json/FormulaJson.h"
+#include "zrhost/FormulaJson.h"
 #include "zrhost/CatalogueRows.h"
 
 namespace zrsignal {
+
+using zrhost::catalogueRowJson;
+using zrhost::jsonText;
 
 namespace {
 

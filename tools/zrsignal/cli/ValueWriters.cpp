@@ -3,9 +3,12 @@
 
 #include <cmath>
 
-#include "json/FormulaJson.h"
+#include "zrhost/FormulaJson.h"
 
 namespace zrsignal {
+
+using zrhost::Json;
+using zrhost::jsonText;
 
 using zrhost::OutputBuffer;
 

@@ -11,6 +11,12 @@
 
 namespace zrsignal {
 
+using zrhost::Json;
+using zrhost::jsonNumber;
+using zrhost::jsonNumbers;
+using zrhost::failureJson;
+using zrhost::catalogueRowJson;
+
 using zrhost::InputError;
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "json/FormulaJson.h"
+#include "zrhost/FormulaJson.h"
 #include "zrhost/CatalogueRows.h"
 
 namespace zrsignal {
@@ -36,10 +36,10 @@ struct FormulaRequest {
 // Answers {"fps":F,"frames":N,"results":[{"formula":..,"values":[..]} or {"formula":..,"error":{..}}]}
 // where an error carries the caret and the hints; or {"inputError":"..."} when the inputs cannot
 // be used, or {"definitionError":{..}} when the library refuses a variable.
-Json evaluateFormulas(const FormulaRequest& request);
+zrhost::Json evaluateFormulas(const FormulaRequest& request);
 
 // {"inputError":"..."}: what the page shows when a request cannot be used.
-Json inputErrorJson(const std::string& message);
+zrhost::Json inputErrorJson(const std::string& message);
 
 // The formula catalogue, each row with an example formula and its values over a few seconds.
 class StudioCatalogue {
@@ -52,12 +52,12 @@ public:
 
     // {"frames":N,"fps":F,"rows":[{row..., "from":"signal plug-in","example":"...","values":[...]}]}
     // for the rows a search for `pattern` finds, the best first (see matchRank).
-    Json json(std::string_view pattern) const;
+    zrhost::Json json(std::string_view pattern) const;
 
 private:
     struct Entry {
         zrhost::CatalogueRow row;
-        Json json; // the row's object, example and values included
+        zrhost::Json json; // the row's object, example and values included
     };
     std::vector<Entry> entries_;
 };

@@ -21,6 +21,9 @@
 
 namespace zrsignal {
 
+using zrhost::Json;
+using zrhost::jsonText;
+
 using zrhost::InputError;
 using zrshow::DmxFrame;
 
@@ -95,7 +98,7 @@ std::optional<double> numberField(const FormFields& form, const std::string& nam
         return std::nullopt;
     const auto value = zrhost::parseNumber(text);
     if (!value || !std::isfinite(*value))
-        throw zrhost::InputError(name + ": '" + text + "' is not a number");
+        throw InputError(name + ": '" + text + "' is not a number");
     return value;
 }
 
@@ -105,7 +108,7 @@ std::optional<std::uint64_t> countField(const FormFields& form, const std::strin
     if (!value)
         return std::nullopt;
     if (*value < 0 || *value != std::floor(*value) || *value > 1e15)
-        throw zrhost::InputError(name + ": give a whole number from 0");
+        throw InputError(name + ": give a whole number from 0");
     return static_cast<std::uint64_t>(*value);
 }
 
@@ -168,7 +171,7 @@ void StudioServer::State::evaluate(const httplib::Request& req, httplib::Respons
         if (const auto audio = countField(form, "audio")) {
             const auto path = uploads.audioPath(*audio);
             if (!path)
-                throw zrhost::InputError("the audio file is no longer kept here: choose it again");
+                throw InputError("the audio file is no longer kept here: choose it again");
             request.audioPath = *path;
         }
     } catch (const InputError& error) {
@@ -349,7 +352,7 @@ StudioServer::StudioServer(const std::string& address, int port) : state_(std::m
     });
     const int bound = port == 0 ? server.bind_to_any_port(address) : (server.bind_to_port(address, port) ? port : -1);
     if (bound <= 0)
-        throw zrhost::InputError("cannot listen on " + address + " port " + std::to_string(port) +
+        throw InputError("cannot listen on " + address + " port " + std::to_string(port) +
                          " (in use, or not an address of this machine)");
     state_->port = bound;
     state_->guard.emplace(address, bound);

@@ -12,6 +12,9 @@
 
 namespace zrsignal {
 
+using zrhost::failureJson;
+using zrhost::Json;
+using zrhost::jsonNumber;
 using zrhost::LibraryFailure;
 using zrshow::DmxFrame;
 using zrshow::DmxSlots;

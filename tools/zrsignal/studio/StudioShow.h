@@ -13,7 +13,7 @@
 #include <string>
 #include <thread>
 
-#include "json/FormulaJson.h"
+#include "zrhost/FormulaJson.h"
 #include "zrhost/FormulaHints.h"
 #include "zrshow/ShowRunner.h"
 
@@ -58,7 +58,7 @@ public:
     StudioShow& operator=(const StudioShow&) = delete;
 
     // The fixtures, their channels and slots, variables and outputs, as JSON for the page.
-    const Json& layout() const { return layout_; }
+    const zrhost::Json& layout() const { return layout_; }
     FrameFeed& frames() { return feed_; }
 
     // Asks the show what an OSC message to `address` would: "/zr/formula/FIXTURE/INDEX/CHANNEL"
@@ -66,15 +66,15 @@ public:
     // before its next frame; this waits for that. Answers {"ok":true}, {"refused":{failure}}
     // when the library refuses the formula (the old one keeps running), or {"error":"..."}.
     // Any thread.
-    Json edit(const std::string& address, const std::optional<std::string>& formula, std::optional<double> value);
+    zrhost::Json edit(const std::string& address, const std::optional<std::string>& formula, std::optional<double> value);
 
 private:
-    Json describeLayout(const zrshow::ShowRunOptions& options) const;
+    zrhost::Json describeLayout(const zrshow::ShowRunOptions& options) const;
 
     std::unique_ptr<zrshow::ShowRunner> runner_;
     ShowConsole& console_;
     zrhost::FormulaNames names_; // for the hints about a refused formula
-    Json layout_;
+    zrhost::Json layout_;
     FrameFeed feed_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> running_{true};

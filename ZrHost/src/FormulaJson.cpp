@@ -1,5 +1,5 @@
 // JSON values of numbers, catalogue rows and library failures.
-#include "json/FormulaJson.h"
+#include "zrhost/FormulaJson.h"
 
 #include <cmath>
 
@@ -8,13 +8,13 @@
 #include "zrhost/LibraryFailure.h"
 #include "zrhost/NumberText.h"
 
-namespace zrsignal {
+namespace zrhost {
 
 Json jsonNumber(double value)
 {
     if (std::isfinite(value))
         return value;
-    return zrhost::formatNumber(value);
+    return formatNumber(value);
 }
 
 Json jsonNumbers(const std::vector<double>& values)
@@ -25,7 +25,7 @@ Json jsonNumbers(const std::vector<double>& values)
     return array;
 }
 
-Json catalogueRowJson(const zrhost::CatalogueRow& row, bool withOrigin)
+Json catalogueRowJson(const CatalogueRow& row, bool withOrigin)
 {
     Json json = {
         {"index", row.index},         {"symbol", row.symbol},       {"id", row.id},
@@ -37,11 +37,11 @@ Json catalogueRowJson(const zrhost::CatalogueRow& row, bool withOrigin)
     return json;
 }
 
-Json failureJson(const zrhost::LibraryFailure& failure, const std::vector<std::string>& suggestions)
+Json failureJson(const LibraryFailure& failure, const std::vector<std::string>& suggestions)
 {
     const auto column = failure.caretColumn();
     return {
-        {"name", zrhost::hintSubjectOf(failure).name},
+        {"name", hintSubjectOf(failure).name},
         {"lines", failure.entryLines()},
         {"subject", failure.subject()},
         {"column", column ? Json(*column) : Json(nullptr)},
@@ -55,4 +55,4 @@ std::string jsonText(const Json& json)
     return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-} // namespace zrsignal
+} // namespace zrhost
