@@ -197,23 +197,58 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{{"eval", "--macro", "f(a)=a+", "f(1)"},
                     "ZRPARSINGEXCEP_UnexpectedOp: Unexpected operator\nf(a)=a+\n      ^\n"}));
 
-TEST(UsageErrors, ExitWithOneAndPrintNothingOnStdout)
+TEST(UsageErrors, ExitWithOneAndSayWhichArgumentIsWrong)
 {
-    const std::vector<std::vector<std::string>> cases = {
-        {},
-        {"eval"},
-        {"eval", "--frames", "-3", "1"},
-        {"eval", "--fps", "0", "1"},
-        {"eval", "--var", "x=abc", "x"},
-        {"eval", "--clock", "sometimes", "1"},
-        {"eval", "--format", "xml", "1"},
-        {"plot", "1"},
+    const struct {
+        std::vector<std::string> args;
+        const char* says; // a part of stderr
+    } cases[] = {
+        {{}, "A subcommand is required"},
+        {{"eval"}, "EXPR is required"},
+        {{"eval", "--frames", "-3", "1"}, "--frames: must not be negative"},
+        {{"run", "show.toml", "--frames", "-1"}, "--frames: must not be negative"},
+        {{"eval", "--fps", "0", "1"}, "zrsignal: --fps 0: the frame rate must be a positive number"},
+        {{"eval", "--var", "x=abc", "x"}, "zrsignal: --var 'x=abc': the value is not a number"},
+        {{"eval", "--var", "=1", "x"}, "zrsignal: --var '=1': expected NAME=VALUE"},
+        {{"eval", "--const", "k", "1"}, "zrsignal: --const 'k': expected NAME=VALUE"},
+        {{"eval", "--macro", "twice(a)", "1"}, "zrsignal: --macro 'twice(a)': expected PROTOTYPE=BODY"},
+        {{"eval", "--clock", "sometimes", "1"}, "--clock: sometimes not in {sim,real}"},
+        {{"eval", "--format", "xml", "1"}, "--format: xml not in {lines,csv,json}"},
+        {{"plot", "1"}, "--output is required"},
+        {{"plot", "--output", "unused.svg"}, "zrsignal: plot: give an expression"},
     };
-    for (const auto& args : cases) {
-        const RunResult run = zrsignal(args);
-        EXPECT_EQ(run.status, 1) << commandLine(args);
+    for (const auto& c : cases) {
+        const RunResult run = zrsignal(c.args);
+        EXPECT_EQ(run.status, 1) << commandLine(c.args);
         EXPECT_EQ(run.out, "");
-        EXPECT_NE(run.err, "");
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << commandLine(c.args) << ": " << run.err;
+    }
+}
+
+// After a refused formula, --hints adds what helps on, in the command line's words; without a
+// terminal and without --hints, the catalogued lines stay alone.
+TEST(Hints, NameTheOptionsThatDefineAVariable)
+{
+    const struct {
+        std::vector<std::string> args;
+        std::string hints; // the lines after the caret
+    } cases[] = {
+        {{"eval", "--hints", "speed * 2"},
+         "hint: define speed with --var speed=VALUE or as a column of --input FILE.csv\n"},
+        {{"eval", "--hints", "level * 2"},
+         "hint: define level with --var level=VALUE, as a column of --input FILE.csv, or with --audio FILE (the "
+         "loudness of the sound)\n"},
+        {{"check", "--hints", "qqqq(1)"},
+         "hint: no function has a name like 'qqqq'; zrsignal list WORD finds functions by name or by words of the "
+         "description\n"},
+        {{"eval", "speed * 2"}, ""},
+    };
+    for (const auto& c : cases) {
+        const RunResult run = zrsignal(c.args);
+        EXPECT_EQ(run.status, 2) << commandLine(c.args);
+        const auto caret = run.err.find("^\n");
+        ASSERT_NE(caret, std::string::npos) << run.err;
+        EXPECT_EQ(run.err.substr(caret + 2), c.hints) << commandLine(c.args);
     }
 }
 
