@@ -2,14 +2,17 @@
 // loaded only by a host that reads an audio file, so others never load libsndfile and codecs.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
-#include <vector>
 
 namespace zrhost {
 
 struct AudioFileModule {
-    // See readAudioLevels.
-    std::vector<double> (*readLevels)(const std::string& path, double fps);
+    // Decodes the file at `path`: tells `begin` its sample rate, then hands `take` its samples
+    // in blocks, each sample the average of its channels. Throws InputError naming the file.
+    void (*readMono)(const std::string& path, const std::function<void(double sampleRate)>& begin,
+                     const std::function<void(const double* samples, std::size_t count)>& take);
 };
 
 // The module's one exported function, which returns its entry points.

@@ -3,9 +3,35 @@
 
 #include <algorithm>
 
-#include "zrhost/AudioLevels.h"
+#include "zrhost/AudioAnalysis.h"
 
 namespace zrhost {
+
+AudioVariables::AudioVariables(HostVariables& variables, const std::string& source, bool tempo)
+    : level_(variables.add("level", 0.0, "level (the loudness of " + source + ")")),
+      bass_(variables.add("bass", 0.0, "bass (a band of " + source + ")")),
+      mid_(variables.add("mid", 0.0, "mid (a band of " + source + ")")),
+      high_(variables.add("high", 0.0, "high (a band of " + source + ")"))
+{
+    if (!tempo)
+        return;
+    bpm_ = variables.add("bpm", 0.0, "bpm (the tempo of " + source + ")");
+    beat_ = variables.add("beat", 0.0, "beat (the beats of " + source + ")");
+    beatphase_ = variables.add("beatphase", 0.0, "beatphase (the beats of " + source + ")");
+}
+
+void AudioVariables::write(const AudioFrame& frame)
+{
+    *level_ = frame.level;
+    *bass_ = frame.bass;
+    *mid_ = frame.mid;
+    *high_ = frame.high;
+    if (!bpm_)
+        return;
+    *bpm_ = frame.tempo.bpm;
+    *beat_ = frame.tempo.beat;
+    *beatphase_ = frame.tempo.beatphase;
+}
 
 FrameInputs::FrameInputs(const HostDefinitions& definitions, HostVariables& variables)
 {
@@ -18,8 +44,10 @@ FrameInputs::FrameInputs(const HostDefinitions& definitions, HostVariables& vari
         }
     }
     if (!definitions.audioPath.empty()) {
-        levels_ = readAudioLevels(definitions.audioPath, definitions.fps);
-        level_ = variables.add("level", 0.0, "level (the loudness of " + definitions.audioPath + ")");
+        audio_ = readAudioFrames(definitions.audioPath, definitions.fps, definitions.beatTracker);
+        audioVariables_.emplace(variables, definitions.audioPath, definitions.beatTracker != nullptr);
+        if (!audio_.empty())
+            afterAudio_.tempo.bpm = audio_.back().tempo.bpm;
     }
     for (const NamedNumber& var : definitions.variables)
         variables.add(var.name, var.value, var.text);
@@ -29,8 +57,8 @@ std::uint64_t FrameInputs::naturalFrameCount() const
 {
     if (table_)
         return table_->rowCount();
-    if (levels_)
-        return levels_->size();
+    if (audioVariables_)
+        return audio_.size();
     return 1;
 }
 
@@ -41,8 +69,8 @@ void FrameInputs::apply(std::uint64_t frame)
         for (std::size_t k = 0; k < columns_.size(); ++k)
             *columns_[k] = table_->value(row, k);
     }
-    if (levels_)
-        *level_ = frame < levels_->size() ? (*levels_)[static_cast<std::size_t>(frame)] : 0.0;
+    if (audioVariables_)
+        audioVariables_->write(frame < audio_.size() ? audio_[static_cast<std::size_t>(frame)] : afterAudio_);
 }
 
 } // namespace zrhost

@@ -1,4 +1,4 @@
-// The values that change from frame to frame (CSV rows, the loudness of an audio file), and
+// The values that change from frame to frame (CSV rows, what an audio file sounds like), and
 // formulas run frame after frame on them.
 #pragma once
 
@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "zrhost/AudioAnalysis.h"
 #include "zrhost/CsvTable.h"
 #include "zrhost/FrameClock.h"
 #include "zrhost/HostParser.h"
@@ -13,8 +14,29 @@
 
 namespace zrhost {
 
-// The host variables of the definitions' inputs: one per CSV column, "level" for the audio file
-// and the fixed variables. Each frame writes that frame's values into them.
+// The host variables that audio feeds: "level", "bass", "mid" and "high", and with a beat
+// tracker "bpm", "beat" and "beatphase".
+class ZR_API AudioVariables {
+public:
+    // Adds them to `variables`; `source` says where the audio comes from, for the definition
+    // texts ("the loudness of song.wav").
+    AudioVariables(HostVariables& variables, const std::string& source, bool tempo);
+
+    // Writes one frame's values. Allocates nothing.
+    void write(const AudioFrame& frame);
+
+private:
+    double* level_;
+    double* bass_;
+    double* mid_;
+    double* high_;
+    double* bpm_ = nullptr;
+    double* beat_ = nullptr;
+    double* beatphase_ = nullptr;
+};
+
+// The host variables of the definitions' inputs: one per CSV column, those of the audio file
+// (see AudioVariables) and the fixed variables. Each frame writes that frame's values into them.
 class ZR_API FrameInputs {
 public:
     // Reads the files (throws InputError) and adds the variables to `variables`.
@@ -24,14 +46,15 @@ public:
     std::uint64_t naturalFrameCount() const;
 
     // Writes frame `frame`'s values. Past the last CSV row the last row's values stay; past the
-    // end of the audio the level is 0.
+    // end of the audio it is silent: level, bands and beat 0, the tempo as it last was.
     void apply(std::uint64_t frame);
 
 private:
     std::optional<CsvTable> table_;
     std::vector<double*> columns_;
-    std::optional<std::vector<double>> levels_;
-    double* level_ = nullptr;
+    std::vector<AudioFrame> audio_;
+    std::optional<AudioVariables> audioVariables_;
+    AudioFrame afterAudio_; // the frame that stands for every frame after the audio's end
 };
 
 // For each frame from 0: inputs, clock, then every parser in order; consume(frame, index of

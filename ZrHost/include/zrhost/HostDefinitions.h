@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "zrhost/AudioAnalysis.h"
 #include "zrparser/ZrExport.h"
 
 namespace zrhost {
@@ -29,7 +30,8 @@ struct HostDefinitions {
     std::vector<NamedNumber> constants;
     std::vector<MacroText> macros;        // defined in this order
     std::string inputPath;                // CSV: one variable per column, one row per frame
-    std::string audioPath;                // defines "level", the loudness of each frame
+    std::string audioPath;                // defines "level", the loudness of each frame, and more
+    BeatTrackerFactory beatTracker = nullptr; // finds the beats of audio: "bpm", "beat", "beatphase"
     bool useLocale = false;               // the decimal point of the user's locale
     std::vector<std::string> plugins;     // module files, class ids or ProgIDs
     std::string pluginDir;                // loads every plug-in its info files describe
