@@ -56,11 +56,10 @@ std::vector<double> numbers(const std::string& lines)
     return values;
 }
 
-// A mono 16-bit WAV of `seconds` at 8 kHz; `sample(t)` gives each sample at t seconds, clipped
-// to full scale.
-std::string wavFile(double seconds, const std::function<double(double)>& sample)
+// A mono 16-bit WAV of `seconds` at `rate` samples a second; `sample(t)` gives each sample at t
+// seconds, clipped to full scale.
+std::string wavFile(double seconds, const std::function<double(double)>& sample, std::uint32_t rate = 8000)
 {
-    const std::uint32_t rate = 8000;
     const auto count = static_cast<std::uint32_t>(seconds * rate);
     std::string wav;
     auto put = [&wav](std::uint32_t value, int bytes) {
@@ -85,6 +84,47 @@ std::string wavFile(double seconds, const std::function<double(double)>& sample)
 std::function<double(double)> sine(double amplitude)
 {
     return [amplitude](double t) { return amplitude * std::sin(2.0 * 3.141592653589793 * 1000.0 * t + 0.3); };
+}
+
+// A drum track of parts of `beats` beats at `bpm`: a kick on every beat, a hi-hat on every
+// off-beat pushed late by `swing` (of a beat), and quiet noise throughout. `kicks` receives the
+// instant of every kick.
+struct DrumPart {
+    double bpm;
+    int beats;
+    double swing;
+};
+
+std::function<double(double)> drumTrack(const std::vector<DrumPart>& parts, std::vector<double>& kicks, double& length)
+{
+    std::vector<double> hats;
+    double start = 0.0;
+    for (const DrumPart& part : parts) {
+        const double period = 60.0 / part.bpm;
+        for (int beat = 0; beat < part.beats; ++beat) {
+            kicks.push_back(start + beat * period);
+            hats.push_back(start + (beat + 0.5 + part.swing) * period);
+        }
+        start += part.beats * period;
+    }
+    length = start;
+    // The newest onset at or before t, or a negative distance when none is near.
+    auto since = [](const std::vector<double>& onsets, double t) {
+        const auto after = std::upper_bound(onsets.begin(), onsets.end(), t);
+        return after == onsets.begin() ? -1.0 : t - *(after - 1);
+    };
+    return [kicks, hats, since](double t) {
+        double value = 0.0;
+        if (const double k = since(kicks, t); k >= 0 && k < 0.15) {
+            const double frequency = 55.0 + 100.0 * std::exp(-k / 0.01);
+            value += 0.8 * std::exp(-k / 0.04) * std::sin(2.0 * 3.141592653589793 * frequency * k);
+        }
+        // Noise from the sample's instant, the same at every run.
+        const double noise = std::sin(t * 1.0e7) * std::cos(t * 7.3e6);
+        if (const double h = since(hats, t); h >= 0 && h < 0.03)
+            value += 0.2 * std::exp(-h / 0.005) * noise;
+        return value + 0.03 * noise;
+    };
 }
 
 std::string commandLine(const std::vector<std::string>& args)
@@ -332,6 +372,43 @@ TEST(AudioInput, LevelIsTheFrameRmsScaledSoAFullScaleSineReadsOneHundred)
     const RunResult bad = zrsignal({"eval", "--audio", wav, "level"});
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.err.find(wav + ": cannot read audio"), std::string::npos) << bad.err;
+}
+
+// The beat tracker follows a recording that changes tempo: 96 beats a minute with swing, then
+// 128, under noise. Eight seconds into each part, bpm is within one of the truth and every kick
+// has a beat within two frames.
+TEST(TempoFromAudio, BpmAndBeatsFollowATrackThatChangesTempo)
+{
+    std::vector<double> kicks;
+    double length = 0.0;
+    const auto track = drumTrack({{96.0, 26, 0.16}, {128.0, 34, 0.0}}, kicks, length);
+    const std::string wav = scratchPath("change.wav");
+    writeFile(wav, wavFile(length, track, 44100));
+    const RunResult tempo = zrsignal({"eval", "--audio", wav, "bpm"});
+    if (tempo.err.find("Undefined variable: 'bpm'") != std::string::npos)
+        GTEST_SKIP() << "zrsignal was built without beat tracking (ZR_WITH_GPL=OFF)";
+    ASSERT_EQ(tempo.status, 0) << tempo.err;
+    const std::vector<double> bpm = numbers(tempo.out);
+    const std::vector<double> beat = numbers(zrsignal({"eval", "--audio", wav, "beat"}).out);
+    ASSERT_EQ(beat.size(), bpm.size());
+
+    const double change = 26 * 60.0 / 96.0;
+    const struct {
+        double from, to, truth;
+    } parts[] = {{8.0, change, 96.0}, {change + 8.0, length, 128.0}};
+    for (const auto& part : parts) {
+        for (std::size_t frame = static_cast<std::size_t>(std::ceil(part.from * 40)); frame < part.to * 40; ++frame)
+            ASSERT_NEAR(bpm.at(frame), part.truth, 1.0) << "frame " << frame;
+        for (double kick : kicks) {
+            if (kick < part.from || kick > part.to - 0.1)
+                continue;
+            const auto frame = static_cast<std::size_t>(kick * 40);
+            bool near = false;
+            for (std::size_t f = frame - 2; f <= frame + 2 && f < beat.size(); ++f)
+                near = near || beat[f] == 1.0;
+            EXPECT_TRUE(near) << "no beat within two frames of the kick at " << kick << " s";
+        }
+    }
 }
 
 // Louder than a full-scale sine: a square wave and a clipped sine read 100, never more.

@@ -81,9 +81,13 @@ AudioAnalyser::AudioAnalyser(double sampleRate, BeatTrackerFactory tracker) : sa
     const double nyquist = sampleRate / 2.0;
     const double bassTop = std::min(BASS_TOP, nyquist * 0.9);
     const double highBottom = std::min(HIGH_BOTTOM, nyquist * 0.9);
-    bands_.emplace_back(Biquad::lowPass(sampleRate, bassTop), Biquad::lowPass(sampleRate, bassTop), sampleRate);
-    bands_.emplace_back(Biquad::highPass(sampleRate, bassTop), Biquad::lowPass(sampleRate, highBottom), sampleRate);
-    bands_.emplace_back(Biquad::highPass(sampleRate, highBottom), Biquad::highPass(sampleRate, highBottom), sampleRate);
+    const Biquad bassLow = Biquad::lowPass(sampleRate, bassTop);
+    const Biquad midHigh = Biquad::highPass(sampleRate, bassTop);
+    const Biquad midLow = Biquad::lowPass(sampleRate, highBottom);
+    const Biquad highHigh = Biquad::highPass(sampleRate, highBottom);
+    bands_.emplace_back(std::array{bassLow, bassLow, Biquad(), Biquad()}, sampleRate);
+    bands_.emplace_back(std::array{midHigh, midHigh, midLow, midLow}, sampleRate);
+    bands_.emplace_back(std::array{highHigh, highHigh, Biquad(), Biquad()}, sampleRate);
     if (tracker) {
         tracker_ = tracker(sampleRate);
         hop_.assign(tracker_->hopSize(), 0.0F);
@@ -98,7 +102,9 @@ void AudioAnalyser::add(double sample)
     ++frameSamples_;
     ++samples_;
     for (Band& band : bands_) {
-        const double filtered = band.second.filter(band.first.filter(sample));
+        double filtered = sample;
+        for (Biquad& section : band.sections)
+            filtered = section.filter(filtered);
         band.sumOfSquares += filtered * filtered;
     }
     if (!tracker_)

@@ -2,6 +2,7 @@
 // to define a variable in the front end's words, argument lists) and the catalogue's examples.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <sstream>
 
 #include "zrhost/FormulaCatalogue.h"
@@ -178,4 +179,60 @@ TEST(FormulaCatalogue, EveryExampleCompiles)
         FormulaSession session(HostDefinitions{}, 1);
         EXPECT_NO_THROW(session.compile(0, example)) << row.help << ": " << example;
     }
+}
+
+// Each band hears its own part of the spectrum: a tone loud in its band and all but silent in
+// the others, once the automatic gain has a peak to measure against.
+TEST(AudioAnalyser, BandsHearTheirOwnPartOfTheSpectrum)
+{
+    const struct {
+        double frequency;
+        double AudioFrame::*loud;
+    } cases[] = {{60.0, &AudioFrame::bass}, {1000.0, &AudioFrame::mid}, {10000.0, &AudioFrame::high}};
+    constexpr double RATE = 44100.0;
+    for (const auto& c : cases) {
+        // A quiet tone in every band first, so that each has a peak to compare with.
+        AudioAnalyser analyser(RATE, nullptr);
+        for (int i = 0; i < 44100; ++i)
+            analyser.add(0.5 * (std::sin(60.0 * 2 * M_PI * i / RATE) + std::sin(1000.0 * 2 * M_PI * i / RATE) +
+                                std::sin(10000.0 * 2 * M_PI * i / RATE)) / 3);
+        analyser.endFrame();
+        AudioFrame frame;
+        for (int i = 0; i < 4410; ++i)
+            analyser.add(0.5 * std::sin(c.frequency * 2 * M_PI * i / RATE));
+        frame = analyser.endFrame();
+        for (double AudioFrame::*band : {&AudioFrame::bass, &AudioFrame::mid, &AudioFrame::high}) {
+            if (band == c.loud)
+                EXPECT_GT(frame.*band, 90.0) << c.frequency << " Hz in its band";
+            else
+                EXPECT_LT(frame.*band, 25.0) << c.frequency << " Hz in another band";
+        }
+        EXPECT_NEAR(frame.level, 50.0, 0.5) << "a sine at half scale";
+    }
+    AudioAnalyser silent(RATE, nullptr);
+    for (int i = 0; i < 4410; ++i)
+        silent.add(0.0);
+    const AudioFrame quiet = silent.endFrame();
+    EXPECT_EQ(quiet.bass + quiet.mid + quiet.high + quiet.level, 0.0) << "silence reads 0, not an amplified hiss";
+}
+
+// Beats in, tempo out: a steady beat, a missed one, a change of tempo, and the phase between.
+TEST(BeatClock, TempoFromBeatsCountsMissedBeatsAndFollowsAChange)
+{
+    BeatClock clock;
+    for (double t : {0.0, 0.5, 1.0, 1.5, 2.5, 3.0}) // the beat at 2.0 s is missed
+        clock.beatAt(t);
+    EXPECT_NEAR(clock.bpm(), 120.0, 1e-9);
+    EXPECT_NEAR(clock.phaseAt(3.25), 0.5, 1e-9);
+    EXPECT_NEAR(clock.phaseAt(3.6), 0.2, 1e-9) << "the phase goes on past a late beat";
+
+    for (double t : {3.4, 3.8, 4.2}) // 150 beats a minute from here on
+        clock.beatAt(t);
+    EXPECT_NEAR(clock.bpm(), 150.0, 1e-9) << "two beats off the tempo start a new one";
+
+    BeatClock early;
+    early.beatAt(1.0);
+    early.beatAt(1.5);
+    EXPECT_EQ(early.bpm(), 0.0) << "two beats are no tempo yet";
+    EXPECT_EQ(early.phaseAt(1.6), 0.0);
 }

@@ -3,6 +3,7 @@
 // serves an audio file and a live input, sample by sample.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -83,9 +84,10 @@ public:
     AudioFrame endFrame();
 
 private:
+    // Fourth-order edges: two sections a side; a band with one edge passes the others through.
     struct Band {
-        Band(Biquad first, Biquad second, double sampleRate) : first(first), second(second), gain(sampleRate) {}
-        Biquad first, second;
+        Band(std::array<Biquad, 4> sections, double sampleRate) : sections(sections), gain(sampleRate) {}
+        std::array<Biquad, 4> sections;
         AutomaticGain gain;
         double sumOfSquares = 0.0;
     };

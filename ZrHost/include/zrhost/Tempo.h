@@ -18,7 +18,9 @@ struct TempoValues {
 
 // Tempo and phase from beat instants. The tempo is the slope of the last beats over their
 // numbers (a least-squares line), where a gap of about two beats counts as a missed beat, so
-// one late or missing beat moves it little. Holds a fixed number of beats: no allocation.
+// one late or missing beat moves it little. Two intervals in a row more than a tenth off the
+// tempo are a new tempo: the beats before them are forgotten. Holds a fixed number of beats:
+// no allocation.
 class ZR_API BeatClock {
 public:
     static constexpr std::size_t WINDOW = 8; // the beats the tempo is taken from
@@ -26,7 +28,11 @@ public:
     // A beat at `seconds`, later than the one before.
     void beatAt(double seconds);
     // Forgets every beat.
-    void reset() { count_ = 0; }
+    void reset()
+    {
+        count_ = 0;
+        offTempo_ = 0;
+    }
 
     std::size_t beats() const { return count_; }
     double lastBeat() const { return count_ > 0 ? times_[(next_ + WINDOW - 1) % WINDOW] : 0.0; }
@@ -40,7 +46,11 @@ private:
     std::array<double, WINDOW> numbers_{}; // each beat's number: gaps of missed beats counted
     std::size_t next_ = 0;
     std::size_t count_ = 0;
+    std::size_t offTempo_ = 0; // intervals in a row that do not fit the tempo
     double bpm_ = 0.0;
+
+    void keepLast(std::size_t beats);
+    void fitTempo();
 };
 
 } // namespace zrhost

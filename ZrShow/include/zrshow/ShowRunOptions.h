@@ -7,14 +7,16 @@
 #include <optional>
 #include <string>
 
+#include "zrhost/AudioAnalysis.h"
 #include "zrhost/FrameClock.h"
 
 namespace zrshow {
 
 // Files that feed the show's variables frame by frame, as for a formula session.
 struct ShowInputFiles {
-    std::string audioPath; // defines "level"
+    std::string audioPath; // defines "level" and the other variables of audio
     std::string inputPath; // CSV: one variable per column
+    zrhost::BeatTrackerFactory beatTracker = nullptr; // finds the beats of the audio
 };
 
 struct ShowRunOptions {

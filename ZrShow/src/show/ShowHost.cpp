@@ -34,6 +34,7 @@ ShowHost::ShowHost(const ShowFile& show, const ShowInputFiles& files, ShowProble
     definitions.fps = show.fps;
     definitions.audioPath = files.audioPath;
     definitions.inputPath = files.inputPath;
+    definitions.beatTracker = files.beatTracker;
     inputs_ = std::make_unique<zrhost::FrameInputs>(definitions, variables_);
     parser_ = zrhost::makeHostParser(definitions, variables_);
 

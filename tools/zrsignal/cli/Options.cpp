@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "tempo/BeatTrackingModule.h"
 #include "zrhost/InputError.h"
 #include "zrhost/NumberText.h"
 
@@ -46,6 +47,8 @@ zrhost::HostDefinitions DefinitionOptions::definitions() const
     result.macros = parsedAll("--macro", macroTexts, zrhost::parseMacroText);
     result.inputPath = inputPath;
     result.audioPath = audioPath;
+    if (!audioPath.empty())
+        result.beatTracker = loadBeatTracking();
     result.useLocale = useLocale;
     result.plugins = plugins;
     result.pluginDir = pluginDir;

@@ -7,6 +7,7 @@
 
 #include "cli/Options.h"
 #include "cli/ShowCommandsModule.h"
+#include "tempo/BeatTrackingModule.h"
 
 namespace zrsignal {
 
@@ -51,6 +52,8 @@ void RunCommand::addOptions()
 
 int RunCommand::run()
 {
+    if (!options_.inputs.audioPath.empty())
+        options_.inputs.beatTracker = loadBeatTracking();
     return loadShowCommands().runShow(options_);
 }
 

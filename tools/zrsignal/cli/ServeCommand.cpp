@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/RunCommand.h"
+#include "tempo/BeatTrackingModule.h"
 
 namespace zrsignal {
 
@@ -36,6 +37,8 @@ void ServeCommand::addOptions()
 
 int ServeCommand::run()
 {
+    // The formula pane hears uploaded audio files too.
+    options_.show.inputs.beatTracker = loadBeatTracking();
     return loadShowCommands().serveStudio(options_);
 }
 

@@ -63,7 +63,7 @@ int serveStudio(ServeOptions& options)
     ShowConsole console(stderr, "zrsignal serve");
     std::unique_ptr<StudioShow> show; // goes after the server has stopped
     // The port first: a show that cannot be served stops before it runs, or sends anything.
-    StudioServer server(options.listen, options.port);
+    StudioServer server(options.listen, options.port, options.show.inputs.beatTracker);
     if (!options.show.showPath.empty()) {
         options.show.slotRows = nullptr;
         options.show.sendOutputs = options.sendOutputs;

@@ -80,6 +80,7 @@ zrhost::HostDefinitions definitionsOf(const FormulaRequest& request)
     }
     definitions.inputPath = request.csvPath;
     definitions.audioPath = request.audioPath;
+    definitions.beatTracker = request.beatTracker;
     return definitions;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "zrhost/FormulaJson.h"
+#include "zrhost/AudioAnalysis.h"
 #include "zrhost/CatalogueRows.h"
 
 namespace zrsignal {
@@ -28,6 +29,7 @@ struct FormulaRequest {
     std::vector<std::string> variables;  // lines NAME=VALUE
     std::string csvPath;
     std::string audioPath;
+    zrhost::BeatTrackerFactory beatTracker = nullptr; // finds the beats of the audio file
     std::optional<unsigned> seed;
 };
 

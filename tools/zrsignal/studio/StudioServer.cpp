@@ -148,6 +148,7 @@ struct StudioServer::State {
     int port = 0;
 
     StudioShow* show = nullptr;
+    zrhost::BeatTrackerFactory tracker = nullptr;
 
     void route();
     httplib::Server::HandlerResponse check(const httplib::Request& req, httplib::Response& res) const;
@@ -173,6 +174,7 @@ void StudioServer::State::evaluate(const httplib::Request& req, httplib::Respons
             if (!path)
                 throw InputError("the audio file is no longer kept here: choose it again");
             request.audioPath = *path;
+            request.beatTracker = tracker;
         }
     } catch (const InputError& error) {
         answerError(res, 400, error.what());
@@ -341,8 +343,10 @@ void StudioServer::State::route()
     });
 }
 
-StudioServer::StudioServer(const std::string& address, int port) : state_(std::make_unique<State>())
+StudioServer::StudioServer(const std::string& address, int port, zrhost::BeatTrackerFactory tracker)
+    : state_(std::make_unique<State>())
 {
+    state_->tracker = tracker;
     httplib::Server& server = state_->server;
     // Without SO_REUSEPORT, which the library sets by default: a port another program listens
     // on is an error here, not a port shared with it.

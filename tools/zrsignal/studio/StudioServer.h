@@ -14,6 +14,8 @@
 #include <memory>
 #include <string>
 
+#include "zrhost/AudioAnalysis.h"
+
 namespace zrsignal {
 
 class StudioShow;
@@ -21,8 +23,9 @@ class StudioShow;
 class StudioServer {
 public:
     // Prepares the answers (the catalogue's example curves) and binds `address`:`port` (0: any
-    // free port). Throws InputError when the port cannot be bound.
-    StudioServer(const std::string& address, int port);
+    // free port); `tracker` finds the beats of the audio files the formula pane is given (may be
+    // null). Throws InputError when the port cannot be bound.
+    StudioServer(const std::string& address, int port, zrhost::BeatTrackerFactory tracker = nullptr);
     ~StudioServer();
     StudioServer(const StudioServer&) = delete;
     StudioServer& operator=(const StudioServer&) = delete;
