@@ -13,11 +13,8 @@ AudioVariables::AudioVariables(HostVariables& variables, const std::string& sour
       mid_(variables.add("mid", 0.0, "mid (a band of " + source + ")")),
       high_(variables.add("high", 0.0, "high (a band of " + source + ")"))
 {
-    if (!tempo)
-        return;
-    bpm_ = variables.add("bpm", 0.0, "bpm (the tempo of " + source + ")");
-    beat_ = variables.add("beat", 0.0, "beat (the beats of " + source + ")");
-    beatphase_ = variables.add("beatphase", 0.0, "beatphase (the beats of " + source + ")");
+    if (tempo)
+        tempo_.emplace(variables, source);
 }
 
 void AudioVariables::write(const AudioFrame& frame)
@@ -26,11 +23,22 @@ void AudioVariables::write(const AudioFrame& frame)
     *bass_ = frame.bass;
     *mid_ = frame.mid;
     *high_ = frame.high;
-    if (!bpm_)
-        return;
-    *bpm_ = frame.tempo.bpm;
-    *beat_ = frame.tempo.beat;
-    *beatphase_ = frame.tempo.beatphase;
+    if (tempo_)
+        tempo_->write(frame.tempo);
+}
+
+TempoVariables::TempoVariables(HostVariables& variables, const std::string& source)
+    : bpm_(variables.add("bpm", 0.0, "bpm (the tempo of " + source + ")")),
+      beat_(variables.add("beat", 0.0, "beat (the beats of " + source + ")")),
+      beatphase_(variables.add("beatphase", 0.0, "beatphase (the beats of " + source + ")"))
+{
+}
+
+void TempoVariables::write(const TempoValues& tempo)
+{
+    *bpm_ = tempo.bpm;
+    *beat_ = tempo.beat;
+    *beatphase_ = tempo.beatphase;
 }
 
 FrameInputs::FrameInputs(const HostDefinitions& definitions, HostVariables& variables)

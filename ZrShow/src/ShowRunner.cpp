@@ -14,6 +14,7 @@
 #include "zrshow/ShowEvents.h"
 #include "zrshow/inputs/OscInput.h"
 #include "zrshow/inputs/ShowReloader.h"
+#include "zrshow/inputs/TapTempo.h"
 #include "zrshow/outputs/SenderThread.h"
 #include "zrshow/outputs/SlotCsvWriter.h"
 #include "zrshow/show/FixtureFormulas.h"
@@ -46,7 +47,9 @@ ShowRunner::ShowRunner(const ShowRunOptions& options, ShowEvents& events) : opti
     ShowProblems problems(options_.showPath);
     show_ = readShowFile(options_.showPath, problems);
     patch_ = std::make_unique<ShowPatch>(show_, problems);
-    host_ = std::make_unique<ShowHost>(show_, options_.inputs, problems);
+    host_ = std::make_unique<ShowHost>(show_, options_.inputs, problems, [this, &problems](zrhost::HostVariables& variables) {
+        return makeLiveInputs(variables, problems);
+    });
     if (options_.seed)
         std::srand(*options_.seed);
     formulas_ = std::make_unique<FixtureFormulas>(show_, *patch_, host_->parser(), problems);
@@ -99,7 +102,7 @@ void ShowRunner::run(const std::atomic<bool>& interrupted)
         pacer.beginFrame(frame);
         const auto begin = std::chrono::steady_clock::now();
         applyEdits();
-        host_->inputs().apply(frame);
+        host_->beforeFrame(frame, begin);
         statistics_.errors.fetch_add(formulas_->evaluate(universes_), std::memory_order_relaxed);
         deliver(frame);
         if (observer_)
@@ -158,6 +161,52 @@ void ShowRunner::apply(ReplaceFormula& edit)
     if (edit.answer)
         edit.answer(nullptr, {});
     events_.message(edit.what + ": now " + edit.formula);
+}
+
+void ShowRunner::apply(TapBeat& edit)
+{
+    if (tempo_)
+        tempo_->tap(edit.instant);
+}
+
+void ShowRunner::apply(RequestTempo& edit)
+{
+    if (tempo_)
+        tempo_->requestTempo(edit.bpm);
+}
+
+std::vector<std::unique_ptr<LiveInput>> ShowRunner::makeLiveInputs(zrhost::HostVariables& variables,
+                                                                   ShowProblems& problems)
+{
+    std::vector<std::unique_ptr<LiveInput>> inputs;
+    const ShowTempo& tempo = show_.tempo;
+    auto addTempo = [&](std::unique_ptr<TempoSource> source, const std::string& name) {
+        tempo_ = source.get();
+        inputs.push_back(std::make_unique<TempoInput>(std::move(source), variables, name));
+    };
+    switch (tempo.source) {
+    case TempoSourceKind::Tap:
+        addTempo(std::make_unique<TapTempo>(tempo.bpm), "taps");
+        break;
+    case TempoSourceKind::Link:
+        if (options_.linkTempo)
+            addTempo(options_.linkTempo(tempo), "the Link session");
+        else
+            problems.add(tempo.line, "[tempo] source \"link\": this program was built without Ableton Link");
+        break;
+    case TempoSourceKind::MidiClock:
+        problems.add(tempo.line, "[tempo] source \"midiclock\": MIDI clock is not available in this program");
+        break;
+    case TempoSourceKind::Audio:
+        if (options_.inputs.audioPath.empty())
+            problems.add(tempo.line, "[tempo] source \"audio\": the show hears no audio (give it an audio file or input)");
+        else if (!options_.inputs.beatTracker)
+            problems.add(tempo.line, "[tempo] source \"audio\": this program was built without a beat tracker");
+        break;
+    case TempoSourceKind::Unset:
+        break;
+    }
+    return inputs;
 }
 
 void ShowRunner::apply(ReloadShow& edit)

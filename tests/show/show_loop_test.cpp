@@ -9,6 +9,7 @@
 
 #include "show_test_support.h"
 #include "zrshow/FramePacer.h"
+#include "zrshow/inputs/TapTempo.h"
 #include "zrshow/outputs/FrameHandoff.h"
 #include "zrshow/show/FixtureFormulas.h"
 #include "zrshow/show/ShowCommands.h"
@@ -212,6 +213,8 @@ TEST(ShowCommands, AddressesAndArgumentsAreCheckedAgainstTheShow)
         {"/zr/formula/bar/1", std::string("50"), "/zr/formula/FIXTURE/INDEX/CHANNEL"},
         {"/zr/formula/bar/1/wide", 5.0, "takes one string"},
         {"/zr/other", 1.0, "unknown address"},
+        {"/zr/tap", std::monostate{}, "does not come from taps"},
+        {"/zr/tempo", 120.0, "comes from the audio"},
     };
     for (const Case& c : cases) {
         const auto result = commands.interpret(c.address, c.argument);
@@ -251,3 +254,33 @@ TEST(ShowReload, OnlyFormulaEditsAreLiveChanges)
 }
 
 } // namespace
+
+// Taps are beats: three give the tempo, the beat runs on between taps, a long pause starts over,
+// and a requested tempo runs until taps replace it.
+TEST(TapTempo, TapsSetTheTempoAndTheBeatRunsOnBetweenThem)
+{
+    using Clock = TempoSource::Clock;
+    const Clock::time_point start{};
+    auto at = [&](double seconds) { return start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds)); };
+    TapTempo tap(0.0, start);
+    EXPECT_EQ(tap.tempoAt(at(0.1)).bpm, 0.0) << "no tempo before taps";
+    for (double t : {1.0, 1.5, 2.0})
+        tap.tap(at(t));
+    // Frames of 40 a second from the third tap: a beat on the frame of each half second.
+    std::vector<int> beatFrames;
+    for (int frame = 0; frame < 80; ++frame) {
+        const auto values = tap.tempoAt(at(2.0 + frame / 40.0));
+        EXPECT_NEAR(values.bpm, 120.0, 1e-6);
+        EXPECT_NEAR(values.beatphase, std::fmod(frame / 20.0, 1.0), 1e-6) << frame;
+        if (values.beat == 1.0)
+            beatFrames.push_back(frame);
+    }
+    EXPECT_EQ(beatFrames, (std::vector<int>{0, 20, 40, 60}));
+
+    for (double t : {10.0, 10.4, 10.8}) // after a pause: a new tempo, 150
+        tap.tap(at(t));
+    EXPECT_NEAR(tap.tempoAt(at(10.9)).bpm, 150.0, 1e-6);
+
+    tap.requestTempo(90.0);
+    EXPECT_EQ(tap.tempoAt(Clock::now()).bpm, 90.0) << "a requested tempo replaces the taps";
+}

@@ -14,8 +14,24 @@
 
 namespace zrhost {
 
+// The host variables of a tempo: "bpm", "beat" and "beatphase".
+class ZR_API TempoVariables {
+public:
+    // Adds them to `variables`; `source` says where the tempo comes from, for the definition
+    // texts ("the beats of song.wav").
+    TempoVariables(HostVariables& variables, const std::string& source);
+
+    // Writes one frame's values. Allocates nothing.
+    void write(const TempoValues& tempo);
+
+private:
+    double* bpm_;
+    double* beat_;
+    double* beatphase_;
+};
+
 // The host variables that audio feeds: "level", "bass", "mid" and "high", and with a beat
-// tracker "bpm", "beat" and "beatphase".
+// tracker the tempo's.
 class ZR_API AudioVariables {
 public:
     // Adds them to `variables`; `source` says where the audio comes from, for the definition
@@ -30,9 +46,7 @@ private:
     double* bass_;
     double* mid_;
     double* high_;
-    double* bpm_ = nullptr;
-    double* beat_ = nullptr;
-    double* beatphase_ = nullptr;
+    std::optional<TempoVariables> tempo_;
 };
 
 // The host variables of the definitions' inputs: one per CSV column, those of the audio file

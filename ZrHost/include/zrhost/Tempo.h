@@ -30,8 +30,10 @@ public:
     // Forgets every beat.
     void reset()
     {
+        next_ = 0;
         count_ = 0;
         offTempo_ = 0;
+        bpm_ = 0.0;
     }
 
     std::size_t beats() const { return count_; }

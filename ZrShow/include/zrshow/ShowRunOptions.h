@@ -9,6 +9,7 @@
 
 #include "zrhost/AudioAnalysis.h"
 #include "zrhost/FrameClock.h"
+#include "zrshow/inputs/TempoSource.h"
 
 namespace zrshow {
 
@@ -30,6 +31,7 @@ struct ShowRunOptions {
     std::optional<std::uint16_t> oscPort; // receive OSC on this UDP port
     std::optional<unsigned> seed;         // seeds the random generator before compiling
     std::string sourceName = "zrshow";    // the sACN source name where the show file gives none
+    TempoSourceFactory linkTempo = nullptr; // makes the tempo source of [tempo] source = "link"
 };
 
 } // namespace zrshow

@@ -32,6 +32,7 @@ class SenderThread;
 class ShowCommands;
 class ShowEvents;
 class ShowPatch;
+class ShowProblems;
 class ShowReloader;
 class SlotCsvWriter;
 
@@ -77,6 +78,9 @@ private:
     void apply(SetVariable& edit);
     void apply(ReplaceFormula& edit);
     void apply(ReloadShow& edit);
+    void apply(TapBeat& edit);
+    void apply(RequestTempo& edit);
+    std::vector<std::unique_ptr<LiveInput>> makeLiveInputs(zrhost::HostVariables& variables, ShowProblems& problems);
     void deliver(std::uint64_t frame);
     void openOutputs();
 
@@ -85,6 +89,7 @@ private:
     ShowFile show_; // as running: formula texts follow the reloads that were applied
     std::unique_ptr<ShowPatch> patch_;
     std::unique_ptr<ShowHost> host_;
+    TempoSource* tempo_ = nullptr; // the show's tempo source, when it is a live input
     std::unique_ptr<FixtureFormulas> formulas_;
     std::vector<DmxSlots> universes_; // the slot values, kept from frame to frame
     ShowStatistics statistics_;

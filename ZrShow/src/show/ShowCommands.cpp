@@ -11,6 +11,12 @@ namespace {
 
 constexpr std::string_view VARIABLE_PREFIX = "/zr/var/";
 constexpr std::string_view FORMULA_PREFIX = "/zr/formula/";
+constexpr std::string_view TAP = "/zr/tap";
+constexpr std::string_view TEMPO = "/zr/tempo";
+
+// The tempo a show may ask for.
+constexpr double SLOWEST_BPM = 20.0;
+constexpr double FASTEST_BPM = 999.0;
 
 } // namespace
 
@@ -45,7 +51,33 @@ ShowRequestResult ShowCommands::interpret(std::string_view address, const ShowAr
             return "takes one string, the formula";
         return replaceFormula(std::string(rest.substr(0, slash1)), index, std::string(rest.substr(slash2 + 1)), *formula);
     }
-    return "unknown address (use /zr/var/NAME or /zr/formula/FIXTURE/INDEX/CHANNEL)";
+    if (address == TAP)
+        return tap();
+    if (address == TEMPO) {
+        const double* bpm = std::get_if<double>(&argument);
+        if (!bpm)
+            return "takes one number, the beats per minute";
+        return requestTempo(*bpm);
+    }
+    return "unknown address (use /zr/var/NAME, /zr/formula/FIXTURE/INDEX/CHANNEL, /zr/tap or /zr/tempo)";
+}
+
+ShowRequestResult ShowCommands::tap() const
+{
+    if (show_.tempo.source != TempoSourceKind::Tap)
+        return "the show's tempo does not come from taps (that takes [tempo] source = \"tap\")";
+    return ShowEdit{TapBeat{std::chrono::steady_clock::now()}};
+}
+
+ShowRequestResult ShowCommands::requestTempo(double bpm) const
+{
+    if (show_.tempo.source != TempoSourceKind::Tap && show_.tempo.source != TempoSourceKind::Link)
+        return "the show's tempo cannot be set: it comes from " +
+               std::string(show_.tempo.source == TempoSourceKind::Unset ? "the audio" : tempoSourceName(show_.tempo.source)) +
+               " (a tempo is set for [tempo] source = \"tap\" or \"link\")";
+    if (!(bpm >= SLOWEST_BPM && bpm <= FASTEST_BPM))
+        return "the tempo must be from 20 to 999 beats a minute";
+    return ShowEdit{RequestTempo{bpm}};
 }
 
 ShowRequestResult ShowCommands::setVariable(const std::string& name, double value) const

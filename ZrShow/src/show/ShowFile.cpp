@@ -213,6 +213,61 @@ std::vector<const toml::table*> tablesOf(const toml::table& root, const char* na
     return tables;
 }
 
+struct TempoSourceRules {
+    TempoSourceKind source;
+    const char* name;
+};
+
+constexpr TempoSourceRules TEMPO_SOURCES[] = {
+    {TempoSourceKind::Audio, "audio"},
+    {TempoSourceKind::Link, "link"},
+    {TempoSourceKind::MidiClock, "midiclock"},
+    {TempoSourceKind::Tap, "tap"},
+};
+
+// The tempo a show can ask for: slower or faster is no musical tempo, and a Link session refuses it.
+constexpr double SLOWEST_BPM = 20.0;
+constexpr double FASTEST_BPM = 999.0;
+
+// [tempo]: where bpm, beat and beatphase come from.
+ShowTempo readTempo(const toml::table& root, ShowProblems& problems)
+{
+    ShowTempo tempo;
+    const toml::node* node = root.get("tempo");
+    if (!node)
+        return tempo;
+    const toml::table* table = node->as_table();
+    if (!table) {
+        problems.add(lineOf(*node), std::string("[tempo] must be a table, not ") + typeName(*node));
+        return tempo;
+    }
+    FieldReader fields(*table, "[tempo]", problems, {"source", "bpm", "port"});
+    tempo.line = fields.line();
+    if (const auto source = fields.text("source", true)) {
+        for (const TempoSourceRules& rules : TEMPO_SOURCES) {
+            if (*source == rules.name)
+                tempo.source = rules.source;
+        }
+        if (tempo.source == TempoSourceKind::Unset)
+            fields.report(fields.lineOf("source"), "unknown source '" + *source +
+                                                       "' (use \"audio\", \"link\", \"midiclock\" or \"tap\")");
+    }
+    if (const auto bpm = fields.number("bpm", false)) {
+        if (*bpm >= SLOWEST_BPM && *bpm <= FASTEST_BPM)
+            tempo.bpm = *bpm;
+        else
+            fields.report(fields.lineOf("bpm"), "'bpm' is " + zrhost::formatNumber(*bpm) + ", which is not from " +
+                                                    zrhost::formatNumber(SLOWEST_BPM) + " to " +
+                                                    zrhost::formatNumber(FASTEST_BPM));
+    }
+    tempo.port = fields.text("port", tempo.source == TempoSourceKind::MidiClock).value_or("");
+    if (fields.has("port") && tempo.source != TempoSourceKind::MidiClock)
+        fields.report(fields.lineOf("port"), "only the source \"midiclock\" listens to a MIDI port");
+    if (fields.has("bpm") && tempo.source != TempoSourceKind::Link && tempo.source != TempoSourceKind::Tap)
+        fields.report(fields.lineOf("bpm"), "only the sources \"link\" and \"tap\" begin from a tempo");
+    return tempo;
+}
+
 struct ProtocolRules {
     Protocol protocol;
     const char* name;
@@ -383,6 +438,15 @@ void checkAcrossParts(const ShowFile& show, const std::set<std::int64_t>& sentUn
 
 } // namespace
 
+const char* tempoSourceName(TempoSourceKind source)
+{
+    for (const TempoSourceRules& rules : TEMPO_SOURCES) {
+        if (rules.source == source)
+            return rules.name;
+    }
+    return "";
+}
+
 const char* protocolName(Protocol protocol)
 {
     for (const ProtocolRules& rules : PROTOCOLS) {
@@ -418,7 +482,7 @@ ShowFile parseShowText(std::string_view text, const std::string& path, ShowProbl
         return show;
     }
 
-    FieldReader top(root, "show", problems, {"fps", "variables", "constants", "macros", "output", "fixture"});
+    FieldReader top(root, "show", problems, {"fps", "variables", "constants", "macros", "tempo", "output", "fixture"});
     if (const auto fps = top.number("fps", false)) {
         if (std::isfinite(*fps) && *fps > 0.0)
             show.fps = *fps;
@@ -428,6 +492,7 @@ ShowFile parseShowText(std::string_view text, const std::string& path, ShowProbl
     show.variables = readNumbers(root, "variables", problems);
     show.constants = readNumbers(root, "constants", problems);
     show.macros = readMacros(root, problems);
+    show.tempo = readTempo(root, problems);
     std::set<std::int64_t> sentUniverses;
     const auto outputTables = tablesOf(root, "output", problems);
     for (std::size_t i = 0; i < outputTables.size(); ++i) {
@@ -461,6 +526,8 @@ std::string describeStructureChange(const ShowFile& running, const ShowFile& edi
         changes.push_back("[constants]");
     if (running.macros != edited.macros)
         changes.push_back("[macros]");
+    if (running.tempo != edited.tempo)
+        changes.push_back("[tempo]");
     if (running.outputs != edited.outputs)
         changes.push_back("the outputs");
     if (running.fixtures.size() != edited.fixtures.size()) {

@@ -28,14 +28,18 @@ void defineOrReport(ShowProblems& problems, std::size_t line, const std::string&
 
 } // namespace
 
-ShowHost::ShowHost(const ShowFile& show, const ShowInputFiles& files, ShowProblems& problems)
+ShowHost::ShowHost(const ShowFile& show, const ShowInputFiles& files, ShowProblems& problems,
+                   const LiveInputsMaker& makeLiveInputs)
 {
     zrhost::HostDefinitions definitions;
     definitions.fps = show.fps;
     definitions.audioPath = files.audioPath;
     definitions.inputPath = files.inputPath;
-    definitions.beatTracker = files.beatTracker;
+    const bool tempoFromAudio = show.tempo.source == TempoSourceKind::Unset || show.tempo.source == TempoSourceKind::Audio;
+    definitions.beatTracker = tempoFromAudio ? files.beatTracker : nullptr;
     inputs_ = std::make_unique<zrhost::FrameInputs>(definitions, variables_);
+    if (makeLiveInputs)
+        live_ = makeLiveInputs(variables_);
     parser_ = zrhost::makeHostParser(definitions, variables_);
 
     for (const ShowNumber& variable : show.variables) {
@@ -59,6 +63,13 @@ ShowHost::ShowHost(const ShowFile& show, const ShowInputFiles& files, ShowProble
         defineOrReport(problems, macro.line, "macro '" + macro.prototype + "'", text.text,
                        [&] { zrhost::defineMacro(*parser_, text); });
     }
+}
+
+void ShowHost::beforeFrame(std::uint64_t frame, std::chrono::steady_clock::time_point instant)
+{
+    inputs_->apply(frame);
+    for (const auto& input : live_)
+        input->beforeFrame(frame, instant);
 }
 
 double* ShowHost::showVariable(const std::string& name) const

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <mutex>
@@ -41,7 +42,17 @@ struct ReloadShow {
     ShowFile show;
 };
 
-using ShowEdit = std::variant<SetVariable, ReplaceFormula, ReloadShow>;
+// A tap of the tempo, at the instant it was made (not when the frame loop takes it).
+struct TapBeat {
+    std::chrono::steady_clock::time_point instant;
+};
+
+// The show's tempo source is asked for a tempo.
+struct RequestTempo {
+    double bpm;
+};
+
+using ShowEdit = std::variant<SetVariable, ReplaceFormula, ReloadShow, TapBeat, RequestTempo>;
 
 class ZR_API EditQueue {
 public:

@@ -37,6 +37,31 @@ struct ShowMacro {
     bool operator==(const ShowMacro& other) const { return prototype == other.prototype && body == other.body; }
 };
 
+// Where bpm, beat and beatphase come from.
+enum class TempoSourceKind {
+    Unset,     // no [tempo]: from the audio, when a beat tracker hears it
+    Audio,     // the beats a tracker hears in the audio
+    Link,      // an Ableton Link session on the local network
+    MidiClock, // 24 pulses a beat from a MIDI input
+    Tap,       // taps: OSC /zr/tap, or the studio's tap button
+};
+
+// The source's name as the show file writes it ("audio", "link", "midiclock", "tap").
+ZR_API const char* tempoSourceName(TempoSourceKind source);
+
+// The [tempo] table.
+struct ShowTempo {
+    TempoSourceKind source = TempoSourceKind::Unset;
+    double bpm = 0.0;     // the tempo to begin with (link, tap); 0: none
+    std::string port;     // midiclock: the MIDI input, by its name or a part of it
+    std::size_t line = 0;
+
+    bool operator==(const ShowTempo& other) const
+    {
+        return source == other.source && bpm == other.bpm && port == other.port;
+    }
+};
+
 // An [[output]]: one universe sent to one destination.
 struct ShowOutput {
     std::uint32_t universe = 0;
@@ -88,6 +113,7 @@ struct ShowFile {
     std::vector<ShowNumber> variables;
     std::vector<ShowNumber> constants;
     std::vector<ShowMacro> macros;
+    ShowTempo tempo;
     std::vector<ShowOutput> outputs;
     std::vector<ShowFixture> fixtures;
 };

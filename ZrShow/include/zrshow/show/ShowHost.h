@@ -1,7 +1,9 @@
 // The host side of a running show: one host parser (signal plug-in, __timeInc for the show's
-// fps), the show's variables, constants and macros, and the input files.
+// fps), the show's variables, constants and macros, the input files, and the live inputs.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -11,22 +13,31 @@
 #include "zrhost/HostParser.h"
 #include "zrparser/ZrExport.h"
 #include "zrshow/ShowRunOptions.h"
+#include "zrshow/inputs/LiveInput.h"
 #include "zrshow/show/ShowFile.h"
 
 namespace zrshow {
 
 class ShowProblems;
 
+// Makes the live inputs of a show, each adding the variables it feeds to `variables`.
+using LiveInputsMaker = std::function<std::vector<std::unique_ptr<LiveInput>>(zrhost::HostVariables& variables)>;
+
 class ZR_API ShowHost {
 public:
-    // Reads the input files (throws InputError), then sets up the host parser (throws
-    // LibraryFailure when the plug-in cannot be loaded) and defines the show's definitions,
-    // adding each one the library refuses to `problems` with its line. A show variable that an
-    // input file also feeds is the input's: the file's value arrives every frame.
-    ShowHost(const ShowFile& show, const ShowInputFiles& files, ShowProblems& problems);
+    // Reads the input files (throws InputError), makes the live inputs, then sets up the host
+    // parser (throws LibraryFailure when the plug-in cannot be loaded) and defines the show's
+    // definitions, adding each one the library refuses to `problems` with its line. A show
+    // variable that an input also feeds is the input's: the input's value arrives every frame.
+    // The audio's beat tracker is used only when the show's tempo comes from the audio.
+    ShowHost(const ShowFile& show, const ShowInputFiles& files, ShowProblems& problems,
+             const LiveInputsMaker& makeLiveInputs = {});
 
     ZrParser& parser() { return *parser_; }
-    zrhost::FrameInputs& inputs() { return *inputs_; }
+
+    // Writes what the input files and the live inputs give for frame `frame`, which began at
+    // `instant`. Frame loop: allocates nothing.
+    void beforeFrame(std::uint64_t frame, std::chrono::steady_clock::time_point instant);
 
     // Where the value of the show variable `name` lives, for setting it from outside; nullptr
     // when the show has no such variable or an input file feeds it.
@@ -35,6 +46,7 @@ public:
 private:
     zrhost::HostVariables variables_; // before the parser: it reads them at every evaluation
     std::unique_ptr<zrhost::FrameInputs> inputs_;
+    std::vector<std::unique_ptr<LiveInput>> live_;
     std::unique_ptr<ZrParser> parser_;
     std::vector<std::pair<std::string, double*>> showVariables_;
 };
