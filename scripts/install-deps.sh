@@ -9,20 +9,35 @@ set -euo pipefail
 packages=(cmake g++ pkg-config libgtest-dev libgmock-dev libmuparser-dev libcli11-dev
           libsndfile1-dev libxml2-dev libasmjit-dev locales libtomlplusplus-dev liblo-dev libola-dev ola iproute2 util-linux
           libcpp-httplib-dev nlohmann-json3-dev chromium)
+# Tempo from an Ableton Link session (zrsignal with ZR_WITH_GPL): Link's headers, on asio.
+packages+=(ableton-link-dev libasio-dev)
+# Audio from a sound card is captured with PortAudio, MIDI taken with RtMidi, beats tracked with
+# aubio; the tests of audio and MIDI run a JACK server (jackd2) with the dummy driver and clients
+# of their own (libjack). These are installed without their recommended packages: jackd2 would
+# bring a desktop toolkit.
+lean_packages=(portaudio19-dev jackd2 libjack-jackd2-dev libaubio-dev librtmidi-dev)
 # A node installed another way (with its own npm) is used as it is.
 command -v node >/dev/null 2>&1 && command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-if [ ${#missing[@]} -gt 0 ]; then
+missing_lean=()
+for p in "${lean_packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing_lean+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ] || [ ${#missing_lean[@]} -gt 0 ]; then
     if [ "$(id -u)" -ne 0 ]; then
         echo "Missing packages. Run:"
-        echo "  sudo apt-get update && sudo apt-get install -y ${missing[*]}"
+        [ ${#missing[@]} -eq 0 ] || echo "  sudo apt-get update && sudo apt-get install -y ${missing[*]}"
+        [ ${#missing_lean[@]} -eq 0 ] ||
+            echo "  sudo apt-get update && sudo apt-get install -y --no-install-recommends ${missing_lean[*]}"
         exit 1
     fi
     apt-get update
-    DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
+    [ ${#missing[@]} -eq 0 ] || DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
+    [ ${#missing_lean[@]} -eq 0 ] ||
+        DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing_lean[@]}"
 fi
 # A locale with a decimal comma, for the test of locale-dependent syntax (skipped without it).
 if [ "$(id -u)" -eq 0 ] && ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then

@@ -430,7 +430,7 @@ TEST(AudioInput, LevelNeverExceedsOneHundred)
 TEST(StartUp, EachCommandLoadsOnlyTheLibrariesItUses)
 {
     const std::vector<std::string> showLibraries = {"libZrShow", "libola", "libprotobuf", "liblo.", "libcpp-httplib",
-                                                    "libssl"};
+                                                    "libssl", "libportaudio"};
     // A line "calling init: /usr/lib/.../libola.so.1" for each library as it is loaded.
     auto loaded = [](const RunResult& run, const std::string& library) {
         std::istringstream lines(run.err);
@@ -458,7 +458,7 @@ TEST(StartUp, EachCommandLoadsOnlyTheLibrariesItUses)
     EXPECT_TRUE(loaded(zrsignal({"eval", "--audio", wav, "level"}, trace), "libsndfile"));
     const RunResult run = zrsignal({"run", show, "--clock", "sim", "--frames", "1", "--print", "csv"}, trace);
     ASSERT_EQ(run.status, 0) << run.err.substr(0, 400);
-    for (const char* library : {"libZrShow", "libola", "libcpp-httplib"})
+    for (const char* library : {"libZrShow", "libola", "libcpp-httplib", "libportaudio"})
         EXPECT_TRUE(loaded(run, library)) << "run loads " << library;
 }
 

@@ -12,7 +12,10 @@
 #include "zrshow/FramePacer.h"
 #include "zrshow/OpenOutput.h"
 #include "zrshow/ShowEvents.h"
+#include "zrshow/inputs/AudioInput.h"
 #include "zrshow/inputs/OscInput.h"
+#include "zrshow/inputs/MidiClock.h"
+#include "zrshow/inputs/MidiInputs.h"
 #include "zrshow/inputs/ShowReloader.h"
 #include "zrshow/inputs/TapTempo.h"
 #include "zrshow/outputs/SenderThread.h"
@@ -53,10 +56,15 @@ ShowRunner::ShowRunner(const ShowRunOptions& options, ShowEvents& events) : opti
     if (options_.seed)
         std::srand(*options_.seed);
     formulas_ = std::make_unique<FixtureFormulas>(show_, *patch_, host_->parser(), problems);
+    openMidi(problems);
     if (!problems.empty())
         throw ShowRefused(std::move(problems));
 
     universes_.assign(patch_->universes().size(), DmxSlots{});
+    if (host_->hasTempo()) {
+        bpm_ = host_->variable("bpm");
+        beat_ = host_->variable("beat");
+    }
     applying_.reserve(16);
     commands_ = std::make_unique<ShowCommands>(show_, *patch_, *host_);
     if (options_.oscPort)
@@ -69,6 +77,24 @@ ShowRunner::ShowRunner(const ShowRunOptions& options, ShowEvents& events) : opti
 }
 
 ShowRunner::~ShowRunner() = default;
+
+void ShowRunner::openMidi(ShowProblems& problems)
+{
+    std::vector<MidiInputs::Mapping> mappings;
+    for (const ShowMidi& midi : show_.midi) {
+        // Like OSC, MIDI sets only variables that no input feeds.
+        if (double* variable = host_->showVariable(midi.variable))
+            mappings.push_back({midi, variable});
+        else if (std::any_of(show_.variables.begin(), show_.variables.end(),
+                             [&](const ShowNumber& known) { return known.name == midi.variable; }))
+            problems.add(midi.line, "[[midi]] sets '" + midi.variable + "', which an input already feeds");
+    }
+    if (mappings.empty() && !midiClock_)
+        return;
+    if (!problems.empty())
+        return; // a show that is refused opens no port
+    host_->addFirstLiveInput(std::make_unique<MidiInputs>(std::move(mappings), show_.tempo.port, midiClock_));
+}
 
 void ShowRunner::openOutputs()
 {
@@ -104,6 +130,8 @@ void ShowRunner::run(const std::atomic<bool>& interrupted)
         applyEdits();
         host_->beforeFrame(frame, begin);
         statistics_.errors.fetch_add(formulas_->evaluate(universes_), std::memory_order_relaxed);
+        if (bpm_)
+            statistics_.recordTempo(*bpm_, *beat_ == 1.0);
         deliver(frame);
         if (observer_)
             observer_->frameDone(frame, universes_);
@@ -180,6 +208,15 @@ std::vector<std::unique_ptr<LiveInput>> ShowRunner::makeLiveInputs(zrhost::HostV
 {
     std::vector<std::unique_ptr<LiveInput>> inputs;
     const ShowTempo& tempo = show_.tempo;
+    if (options_.audioInput) {
+        if (!options_.inputs.audioPath.empty())
+            throw InputError("a show hears an audio file or an audio input, not both");
+        // As for an audio file (ShowHost): the beats are tracked only when the tempo comes from the audio.
+        const bool tempoFromAudio = tempo.source == TempoSourceKind::Unset || tempo.source == TempoSourceKind::Audio;
+        inputs.push_back(std::make_unique<AudioInput>(*options_.audioInput, variables,
+                                                      tempoFromAudio ? options_.inputs.beatTracker : nullptr,
+                                                      options_.sourceName));
+    }
     auto addTempo = [&](std::unique_ptr<TempoSource> source, const std::string& name) {
         tempo_ = source.get();
         inputs.push_back(std::make_unique<TempoInput>(std::move(source), variables, name));
@@ -194,11 +231,14 @@ std::vector<std::unique_ptr<LiveInput>> ShowRunner::makeLiveInputs(zrhost::HostV
         else
             problems.add(tempo.line, "[tempo] source \"link\": this program was built without Ableton Link");
         break;
-    case TempoSourceKind::MidiClock:
-        problems.add(tempo.line, "[tempo] source \"midiclock\": MIDI clock is not available in this program");
+    case TempoSourceKind::MidiClock: {
+        auto clock = std::make_unique<MidiClock>();
+        midiClock_ = clock.get();
+        addTempo(std::move(clock), "MIDI clock");
         break;
+    }
     case TempoSourceKind::Audio:
-        if (options_.inputs.audioPath.empty())
+        if (options_.inputs.audioPath.empty() && !options_.audioInput)
             problems.add(tempo.line, "[tempo] source \"audio\": the show hears no audio (give it an audio file or input)");
         else if (!options_.inputs.beatTracker)
             problems.add(tempo.line, "[tempo] source \"audio\": this program was built without a beat tracker");

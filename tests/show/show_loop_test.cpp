@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
+#include <numbers>
 #include <new>
 #include <thread>
 
 #include "show_test_support.h"
 #include "zrshow/FramePacer.h"
+#include "zrshow/inputs/AudioInput.h"
+#include "zrshow/inputs/MidiClock.h"
 #include "zrshow/inputs/TapTempo.h"
 #include "zrshow/outputs/FrameHandoff.h"
 #include "zrshow/show/FixtureFormulas.h"
@@ -55,11 +59,11 @@ struct LoadedShow {
     std::unique_ptr<FixtureFormulas> formulas;
     std::vector<DmxSlots> universes;
 
-    explicit LoadedShow(const std::string& text)
+    explicit LoadedShow(const std::string& text, const LiveInputsMaker& makeLiveInputs = {})
     {
         show = parseShowText(text, "show.toml", problems);
         patch = std::make_unique<ShowPatch>(show, problems);
-        host = std::make_unique<ShowHost>(show, ShowInputFiles{}, problems);
+        host = std::make_unique<ShowHost>(show, ShowInputFiles{}, problems, makeLiveInputs);
         formulas = std::make_unique<FixtureFormulas>(show, *patch, host->parser(), problems);
         universes.assign(patch->universes().size(), DmxSlots{});
         EXPECT_TRUE(problems.empty()) << problems.text();
@@ -192,6 +196,121 @@ TEST(FrameLoop, StepsOfTheExampleShowAllocateNothing)
     EXPECT_EQ(allocations.load(), 0);
 }
 
+// The example show heard through a live audio input (see AudioInput) whose ring a thread
+// standing in for the audio callback fills, 256 samples at a time: draining, analysing and
+// writing the variables allocate nothing.
+TEST(FrameLoop, LiveAudioInputAllocatesNothing)
+{
+    AudioInput* audio = nullptr;
+    double* level = nullptr;
+    LoadedShow loaded(showtest::readFile(ZR_EXAMPLE_SHOW), [&](zrhost::HostVariables& variables) {
+        std::vector<std::unique_ptr<LiveInput>> inputs;
+        inputs.push_back(std::make_unique<AudioInput>(48000.0, variables, nullptr, "a test tone"));
+        audio = static_cast<AudioInput*>(inputs.back().get());
+        for (auto& variable : variables.all())
+            level = variable.name == "level" ? &variable.value : level;
+        return inputs;
+    });
+    ASSERT_NE(level, nullptr);
+    std::atomic<bool> stop{false};
+    std::thread callback([&] {
+        for (std::size_t written = 0; !stop.load(); written += 256) {
+            // A 100 Hz tone that sounds for a tenth of every half second: a kick twice a second.
+            audio->ring().write(256, [written](std::size_t i) {
+                const auto n = static_cast<double>(written + i);
+                return std::fmod(n, 24000.0) < 4800.0 ? static_cast<float>(std::sin(n * 0.013)) : 0.0F;
+            });
+            std::this_thread::sleep_for(1ms);
+        }
+    });
+    double loudest = 0.0;
+    auto step = [&](std::uint64_t frame) {
+        loaded.host->beforeFrame(frame, std::chrono::steady_clock::now());
+        loaded.formulas->evaluate(loaded.universes);
+        loudest = std::max(loudest, *level);
+        std::this_thread::sleep_for(5ms);
+    };
+    step(0);
+    counting = true;
+    for (std::uint64_t frame = 1; frame < 400; ++frame)
+        step(frame);
+    counting = false;
+    stop = true;
+    callback.join();
+    EXPECT_EQ(allocations.load(), 0);
+    EXPECT_GT(loudest, 50.0) << "the tone reaches the show's variable";
+}
+
+// The level of a frame is the RMS of exactly the samples that arrived since the frame before
+// (× 100 × √2: a full-scale sine reads 100), as for a frame of an audio file; a frame that no
+// sample reached keeps the level before it.
+TEST(LiveAudio, LevelIsTheRmsOfTheSamplesSinceThePreviousFrame)
+{
+    zrhost::HostVariables variables;
+    AudioInput audio(48000.0, variables, nullptr, "a test tone");
+    const double* level = &variables.all().front().value;
+    ASSERT_EQ(variables.all().front().name, "level");
+    struct Arrival {
+        std::vector<std::pair<double, std::size_t>> parts; // amplitude of a 480 Hz sine, samples
+        double level;
+    };
+    const Arrival arrivals[] = {
+        {{{1.0, 1200}}, 100.0},
+        {{}, 100.0},
+        {{{0.5, 600}}, 50.0},
+        {{{0.5, 500}, {0.0, 500}}, 50.0 / std::sqrt(2.0)},
+        {{{0.5, 100}, {0.5, 100}, {0.5, 100}}, 50.0},
+        {{{0.0, 1}}, 0.0},
+    };
+    for (const Arrival& arrival : arrivals) {
+        for (const auto& [amplitude, count] : arrival.parts) {
+            // Whole periods of 100 samples, so that the RMS is the sine's.
+            audio.ring().write(count, [amplitude](std::size_t i) {
+                return static_cast<float>(amplitude * std::sin(2.0 * std::numbers::pi * static_cast<double>(i) / 100.0));
+            });
+        }
+        audio.beforeFrame(0, std::chrono::steady_clock::now());
+        EXPECT_NEAR(*level, arrival.level, 0.01) << arrival.parts.size() << " parts";
+    }
+}
+
+// The ring keeps the samples in order across its end, and what finds it full is dropped and
+// counted, also with the producer and the consumer on two threads.
+TEST(LiveAudio, SampleRingKeepsOrderAndCountsWhatFindsNoRoom)
+{
+    SampleRing ring(1000);
+    ASSERT_EQ(ring.capacity(), 1024u);
+    std::vector<float> taken;
+    auto sequence = [](float from) { return [from](std::size_t i) { return from + static_cast<float>(i); }; };
+    EXPECT_EQ(ring.write(700, sequence(0)), 700u);
+    EXPECT_EQ(ring.drain([&](float sample) { taken.push_back(sample); }), 700u);
+    EXPECT_EQ(ring.write(1100, sequence(700)), 1024u) << "across the end, up to the capacity";
+    EXPECT_EQ(ring.dropped(), 76u);
+    EXPECT_EQ(ring.drain([&](float sample) { taken.push_back(sample); }), 1024u);
+    for (std::size_t i = 0; i < taken.size(); ++i)
+        ASSERT_EQ(taken[i], static_cast<float>(i));
+
+    SampleRing shared(256);
+    constexpr std::size_t TOTAL = 200000;
+    std::thread producer([&] {
+        for (std::size_t written = 0; written < TOTAL; written += 100)
+            shared.write(100, sequence(static_cast<float>(written)));
+    });
+    std::size_t received = 0;
+    float last = -1.0F;
+    bool ordered = true;
+    auto take = [&](float sample) {
+        ordered = ordered && sample > last;
+        last = sample;
+        ++received;
+    };
+    while (received + shared.dropped() < TOTAL)
+        shared.drain(take);
+    producer.join();
+    EXPECT_TRUE(ordered);
+    EXPECT_EQ(received + shared.dropped(), TOTAL);
+}
+
 TEST(ShowCommands, AddressesAndArgumentsAreCheckedAgainstTheShow)
 {
     LoadedShow loaded(COUNTERS);
@@ -283,4 +402,38 @@ TEST(TapTempo, TapsSetTheTempoAndTheBeatRunsOnBetweenThem)
 
     tap.requestTempo(90.0);
     EXPECT_EQ(tap.tempoAt(Clock::now()).bpm, 90.0) << "a requested tempo replaces the taps";
+}
+
+// MIDI clock: 24 pulses a beat arrive with jitter; the tempo evens it out, a beat begins every
+// 24 pulses from start, and a stopped clock keeps its tempo but gives no beats.
+TEST(MidiClock, PulsesMakeTheTempoAndTheBeats)
+{
+    using Clock = TempoSource::Clock;
+    const Clock::time_point start{};
+    auto at = [&](double seconds) { return start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds)); };
+    MidiClock clock;
+    clock.start();
+    // 100 beats a minute: a pulse every 25 ms, each up to 2 ms late.
+    int beats = 0;
+    for (int pulse = 0; pulse < 24 * 4; ++pulse) {
+        const double due = pulse * 0.025;
+        clock.pulse(at(due + 0.002 * ((pulse * 7) % 5) / 4.0));
+        const auto values = clock.tempoAt(at(due + 0.0125));
+        if (values.beat == 1.0) {
+            ++beats;
+            EXPECT_EQ(pulse % 24, 0) << "a beat begins on every 24th pulse";
+        }
+        if (pulse >= 24) {
+            EXPECT_NEAR(values.bpm, 100.0, 0.5) << "pulse " << pulse;
+        }
+        if (pulse > 0) {
+            EXPECT_NEAR(values.beatphase, (pulse % 24 + 0.5) / 24.0, 0.05) << "pulse " << pulse;
+        }
+    }
+    EXPECT_EQ(beats, 4);
+    clock.stop();
+    clock.pulse(at(2.4));
+    const auto stopped = clock.tempoAt(at(2.41));
+    EXPECT_EQ(stopped.beat, 0.0);
+    EXPECT_NEAR(stopped.bpm, 100.0, 0.5) << "a stopped clock keeps its tempo";
 }

@@ -335,6 +335,45 @@ const tests = {
     }
   },
 
+  async TapTempoFromTheShowPane() {
+    // A show whose tempo comes from taps: taps half a second apart make about 120 beats a minute
+    // (the server stamps each tap as it arrives, so a busy machine moves them a little; the
+    // tempo's accuracy is the unit tests' to check), and the beat light follows.
+    const tapShow = path.join(scratch, 'tap.toml');
+    fs.writeFileSync(tapShow, [
+      '[tempo]', 'source = "tap"',
+      '[[output]]', 'universe = 1', 'protocol = "artnet"', 'address = "127.0.0.1"',
+      '[[fixture]]', 'name = "par"', 'universe = 1', 'address = 1',
+      'channels = [ { name = "dimmer", formula = "100 * (beatphase < 0.5)" } ]', '',
+    ].join('\n'));
+    const server = await startServer([tapShow]);
+    try {
+      await withPage(server.url, async (page) => {
+        await page.locator('#show-tap').waitFor();
+        assert.equal(await page.textContent('#show-tempo-source'), 'taps');
+        assert.equal(await page.textContent('#show-bpm'), '–', 'no tempo before the taps');
+        for (let tap = 0; tap < 6; ++tap) {
+          const next = Date.now() + 500;
+          await page.dispatchEvent('#show-tap', 'pointerdown');
+          await new Promise((resolve) => setTimeout(resolve, next - Date.now()));
+        }
+        await page.waitForFunction(() => document.getElementById('show-bpm').textContent !== '–');
+        const bpm = Number(await page.textContent('#show-bpm'));
+        assert.ok(Math.abs(bpm - 120) < 30, `taps half a second apart read ${bpm} beats a minute`);
+        // The light is on for a fifth of every beat: seen lit and unlit within two beats.
+        const seen = await page.evaluate(() => new Promise((resolve) => {
+          const states = new Set();
+          const light = document.getElementById('show-beat');
+          const timer = setInterval(() => states.add(light.classList.contains('on')), 20);
+          setTimeout(() => { clearInterval(timer); resolve([...states]); }, 1000);
+        }));
+        assert.deepEqual(seen.sort(), [false, true], 'the beat light goes on and off');
+      });
+    } finally {
+      await server.stop();
+    }
+  },
+
   async ServerRefusesOtherHostsAndOrigins() {
     const server = await startServer([]);
     try {

@@ -12,7 +12,6 @@
 using namespace zrsignal;
 using zrhost::Json;
 using zrhost::jsonText;
-using zrshow::DmxFrame;
 using zrshow::DmxSlots;
 
 namespace {
@@ -124,15 +123,16 @@ TEST(FrameFeed, ReadersGetTheNewestFrameThenTheEndAndWakeWhenClosed)
     FrameFeed feed;
     std::vector<DmxSlots> universes(1, DmxSlots{});
     std::uint64_t seen = 0;
-    DmxFrame frame;
+    StudioFrame frame;
     EXPECT_EQ(feed.next(seen, frame, 1ms), FrameFeed::Next::Quiet);
     for (std::uint64_t n = 0; n < 3; ++n) {
         universes[0][0] = static_cast<std::uint8_t>(n + 10);
         feed.frameDone(n, universes);
     }
     ASSERT_EQ(feed.next(seen, frame, 1ms), FrameFeed::Next::Frame);
-    EXPECT_EQ(frame.number, 2u) << "the newest, frames between are skipped";
-    EXPECT_EQ(frame.universes.at(0)[0], 12);
+    EXPECT_EQ(frame.dmx.number, 2u) << "the newest, frames between are skipped";
+    EXPECT_EQ(frame.dmx.universes.at(0)[0], 12);
+    EXPECT_FALSE(frame.hasTempo);
     EXPECT_EQ(feed.next(seen, frame, 1ms), FrameFeed::Next::Quiet) << "nothing newer";
 
     feed.frameDone(3, universes);

@@ -28,9 +28,13 @@ struct ShowRunOptions {
     bool sendOutputs = true;             // false: the frames go to the observer only
     bool paceSimulatedClock = false;     // frames at fps even when the timers read simulated time
     ShowInputFiles inputs;
+    // Audio from a sound card instead of a file: "" the default input device, else a device's
+    // number or name as audioInputDevices() lists them. Its beats use inputs.beatTracker.
+    std::optional<std::string> audioInput;
     std::optional<std::uint16_t> oscPort; // receive OSC on this UDP port
     std::optional<unsigned> seed;         // seeds the random generator before compiling
-    std::string sourceName = "zrshow";    // the sACN source name where the show file gives none
+    std::string sourceName = "zrshow";    // the sACN source name where the show file gives none; also
+                                          // the audio input's client name on a sound server (JACK)
     TempoSourceFactory linkTempo = nullptr; // makes the tempo source of [tempo] source = "link"
 };
 

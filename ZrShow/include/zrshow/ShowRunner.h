@@ -7,7 +7,8 @@
 // thread and file changes on the watcher thread, which check them and queue edits (EditQueue);
 // the loop looks at that queue with one atomic load per frame and, when edits wait, compiles
 // and swaps them in before the frame. Compiling allocates, so a frame that takes an edit may be
-// slow; it is then counted like any other slow frame.
+// slow; it is then counted like any other slow frame. Audio from a sound card arrives on
+// PortAudio's thread through a lock-free ring (AudioInput), drained before each frame.
 #pragma once
 
 #include <atomic>
@@ -27,6 +28,7 @@
 namespace zrshow {
 
 class FixtureFormulas;
+class MidiClock;
 class OscInput;
 class SenderThread;
 class ShowCommands;
@@ -83,13 +85,17 @@ private:
     std::vector<std::unique_ptr<LiveInput>> makeLiveInputs(zrhost::HostVariables& variables, ShowProblems& problems);
     void deliver(std::uint64_t frame);
     void openOutputs();
+    void openMidi(ShowProblems& problems);
 
     ShowRunOptions options_;
     ShowEvents& events_;
     ShowFile show_; // as running: formula texts follow the reloads that were applied
     std::unique_ptr<ShowPatch> patch_;
     std::unique_ptr<ShowHost> host_;
-    TempoSource* tempo_ = nullptr; // the show's tempo source, when it is a live input
+    TempoSource* tempo_ = nullptr;   // the show's tempo source, when it is a live input
+    const double* bpm_ = nullptr;    // the show's tempo, when it has one, for the statistics
+    const double* beat_ = nullptr;
+    MidiClock* midiClock_ = nullptr; // the tempo source, when it is MIDI clock
     std::unique_ptr<FixtureFormulas> formulas_;
     std::vector<DmxSlots> universes_; // the slot values, kept from frame to frame
     ShowStatistics statistics_;

@@ -268,6 +268,29 @@ ShowTempo readTempo(const toml::table& root, ShowProblems& problems)
     return tempo;
 }
 
+// A [[midi]] mapping, or nothing when it cannot be used.
+std::optional<ShowMidi> readMidi(const toml::table& table, std::size_t number, ShowProblems& problems)
+{
+    FieldReader fields(table, "[[midi]] " + std::to_string(number), problems, {"port", "channel", "note", "cc", "variable"});
+    ShowMidi midi;
+    midi.line = fields.line();
+    const auto port = fields.text("port", true);
+    const auto channel = fields.integer("channel", 1, 16, false);
+    const auto note = fields.integer("note", 0, 127, false);
+    const auto cc = fields.integer("cc", 0, 127, false);
+    const auto variable = fields.text("variable", true);
+    if (fields.has("note") == fields.has("cc"))
+        fields.report(fields.line(), "give either 'note' or 'cc'");
+    if (!port || !variable || !(note || cc) || (note && cc))
+        return std::nullopt;
+    midi.port = *port;
+    midi.channel = static_cast<unsigned>(channel.value_or(0));
+    midi.kind = note ? ShowMidi::Kind::Note : ShowMidi::Kind::ControlChange;
+    midi.number = static_cast<unsigned>(note ? *note : *cc);
+    midi.variable = *variable;
+    return midi;
+}
+
 struct ProtocolRules {
     Protocol protocol;
     const char* name;
@@ -426,6 +449,12 @@ std::optional<ShowFixture> readFixture(const toml::table& table, std::size_t num
 // (among `sentUniverses`, those of every output that names one, usable or not).
 void checkAcrossParts(const ShowFile& show, const std::set<std::int64_t>& sentUniverses, ShowProblems& problems)
 {
+    for (const ShowMidi& midi : show.midi) {
+        const bool known = std::any_of(show.variables.begin(), show.variables.end(),
+                                       [&](const ShowNumber& variable) { return variable.name == midi.variable; });
+        if (!known)
+            problems.add(midi.line, "[[midi]] sets '" + midi.variable + "', which is no [variables] entry");
+    }
     std::set<std::string> names;
     for (const ShowFixture& fixture : show.fixtures) {
         if (!names.insert(fixture.name).second)
@@ -482,7 +511,8 @@ ShowFile parseShowText(std::string_view text, const std::string& path, ShowProbl
         return show;
     }
 
-    FieldReader top(root, "show", problems, {"fps", "variables", "constants", "macros", "tempo", "output", "fixture"});
+    FieldReader top(root, "show", problems,
+                    {"fps", "variables", "constants", "macros", "tempo", "midi", "output", "fixture"});
     if (const auto fps = top.number("fps", false)) {
         if (std::isfinite(*fps) && *fps > 0.0)
             show.fps = *fps;
@@ -493,6 +523,11 @@ ShowFile parseShowText(std::string_view text, const std::string& path, ShowProbl
     show.constants = readNumbers(root, "constants", problems);
     show.macros = readMacros(root, problems);
     show.tempo = readTempo(root, problems);
+    const auto midiTables = tablesOf(root, "midi", problems);
+    for (std::size_t i = 0; i < midiTables.size(); ++i) {
+        if (auto midi = readMidi(*midiTables[i], i + 1, problems))
+            show.midi.push_back(std::move(*midi));
+    }
     std::set<std::int64_t> sentUniverses;
     const auto outputTables = tablesOf(root, "output", problems);
     for (std::size_t i = 0; i < outputTables.size(); ++i) {
@@ -528,6 +563,8 @@ std::string describeStructureChange(const ShowFile& running, const ShowFile& edi
         changes.push_back("[macros]");
     if (running.tempo != edited.tempo)
         changes.push_back("[tempo]");
+    if (running.midi != edited.midi)
+        changes.push_back("[[midi]]");
     if (running.outputs != edited.outputs)
         changes.push_back("the outputs");
     if (running.fixtures.size() != edited.fixtures.size()) {

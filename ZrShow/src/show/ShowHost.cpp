@@ -72,6 +72,20 @@ void ShowHost::beforeFrame(std::uint64_t frame, std::chrono::steady_clock::time_
         input->beforeFrame(frame, instant);
 }
 
+void ShowHost::addFirstLiveInput(std::unique_ptr<LiveInput> input)
+{
+    live_.insert(live_.begin(), std::move(input));
+}
+
+const double* ShowHost::variable(const std::string& name) const
+{
+    for (const zrhost::HostVariables::Variable& variable : variables_.all()) {
+        if (variable.name == name)
+            return &variable.value;
+    }
+    return nullptr;
+}
+
 double* ShowHost::showVariable(const std::string& name) const
 {
     for (const auto& [variableName, value] : showVariables_) {

@@ -28,6 +28,14 @@ void ShowStatistics::recordFrame(std::chrono::nanoseconds busy, bool slow)
         slowFrames.fetch_add(1, std::memory_order_relaxed);
 }
 
+void ShowStatistics::recordTempo(double framesBpm, bool beat)
+{
+    hasTempo.store(true, std::memory_order_relaxed);
+    bpm.store(framesBpm, std::memory_order_relaxed);
+    if (beat)
+        beats.fetch_add(1, std::memory_order_relaxed);
+}
+
 std::string ShowStatistics::summary(std::chrono::duration<double> elapsed) const
 {
     const auto count = frames.load();
@@ -43,7 +51,12 @@ std::string ShowStatistics::summary(std::chrono::duration<double> elapsed) const
                   seconds > 0 ? static_cast<double>(count) / seconds : 0.0, mean,
                   static_cast<double>(maxBusyNanos.load()) / 1e6, static_cast<unsigned long long>(slow),
                   slow == 1 ? "" : "s", static_cast<unsigned long long>(failed), failed == 1 ? "" : "s");
-    return text;
+    if (!hasTempo.load())
+        return text;
+    char tempo[96];
+    std::snprintf(tempo, sizeof tempo, "; %llu beats, %.1f bpm at the end", static_cast<unsigned long long>(beats.load()),
+                  bpm.load());
+    return text + std::string(tempo);
 }
 
 } // namespace zrshow

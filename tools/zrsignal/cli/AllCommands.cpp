@@ -2,6 +2,7 @@
 #include "cli/AllCommands.h"
 
 #include "cli/CheckCommand.h"
+#include "cli/DevicesCommand.h"
 #include "cli/EvalCommand.h"
 #include "cli/HelpCommand.h"
 #include "cli/ListCommand.h"
@@ -21,6 +22,7 @@ std::vector<std::unique_ptr<Command>> addAllCommands(CLI::App& app)
     commands.push_back(std::make_unique<PlotCommand>(app));
     commands.push_back(std::make_unique<RunCommand>(app));
     commands.push_back(std::make_unique<ServeCommand>(app));
+    commands.push_back(std::make_unique<DevicesCommand>(app));
     return commands;
 }
 

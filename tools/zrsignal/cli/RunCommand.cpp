@@ -8,6 +8,7 @@
 #include "cli/Options.h"
 #include "cli/ShowCommandsModule.h"
 #include "tempo/BeatTrackingModule.h"
+#include "zrhost/InputError.h"
 
 namespace zrsignal {
 
@@ -21,6 +22,13 @@ void addShowFramesOptions(CLI::App& command, zrshow::ShowRunOptions& options, co
 void addShowFeedOptions(CLI::App& command, zrshow::ShowRunOptions& options)
 {
     addAudioOption(command, options.inputs.audioPath);
+    command
+        .add_option_function<std::string>(
+            "--audio-in", [&options](const std::string& device) { options.audioInput = device; },
+            "Audio from a sound card: the default input, or DEVICE (a number or name that zrsignal devices "
+            "lists); defines level, bass, mid, high and the tempo's variables, as --audio does")
+        ->expected(0, 1)
+        ->type_name("[DEVICE]");
     addInputOption(command, options.inputs.inputPath);
     command
         .add_option_function<unsigned>(
@@ -50,9 +58,17 @@ void RunCommand::addOptions()
     addShowFeedOptions(app(), options_);
 }
 
+void checkAudioSources(const zrshow::ShowRunOptions& options)
+{
+    if (!options.inputs.audioPath.empty() && options.audioInput)
+        throw zrhost::InputError("--audio and --audio-in cannot be given together: a show hears either an audio file "
+                                 "or a sound card");
+}
+
 int RunCommand::run()
 {
-    if (!options_.inputs.audioPath.empty())
+    checkAudioSources(options_);
+    if (!options_.inputs.audioPath.empty() || options_.audioInput)
         options_.inputs.beatTracker = loadBeatTracking();
     return loadShowCommands().runShow(options_);
 }

@@ -22,7 +22,9 @@ private:
 // The options with which the frames of a show run (--frames, --clock), worded for the command.
 void addShowFramesOptions(CLI::App& command, zrshow::ShowRunOptions& options, const std::string& framesHelp,
                           const std::string& clockHelp);
-// The options that feed a show (--audio, --input, --osc-port, --seed), which serve shares.
+// The options that feed a show (--audio, --audio-in, --input, --osc-port, --seed), which serve shares.
 void addShowFeedOptions(CLI::App& command, zrshow::ShowRunOptions& options);
+// Throws InputError when the options give a show two sources of audio.
+void checkAudioSources(const zrshow::ShowRunOptions& options);
 
 } // namespace zrsignal

@@ -7,6 +7,9 @@
 
 #include "cli/ShowConsole.h"
 #include "cli/StatusLine.h"
+#ifdef ZRSIGNAL_WITH_LINK
+#include "tempo/LinkTempo.h"
+#endif
 #include "zrshow/ShowRunner.h"
 #include "zrshow/show/ShowProblems.h"
 
@@ -62,8 +65,12 @@ int reportRefusedShow(const zrshow::ShowRefused& refused)
     return 1;
 }
 
-int runShow(const zrshow::ShowRunOptions& options)
+int runShow(const zrshow::ShowRunOptions& given)
 {
+    zrshow::ShowRunOptions options = given;
+#ifdef ZRSIGNAL_WITH_LINK
+    options.linkTempo = &makeLinkTempo; // without it, a show with [tempo] source = "link" is refused
+#endif
     ShowConsole console(stderr, "zrsignal run");
     try {
         zrshow::ShowRunner runner(options, console);

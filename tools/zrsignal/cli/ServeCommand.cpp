@@ -37,6 +37,7 @@ void ServeCommand::addOptions()
 
 int ServeCommand::run()
 {
+    checkAudioSources(options_.show);
     // The formula pane hears uploaded audio files too.
     options_.show.inputs.beatTracker = loadBeatTracking();
     return loadShowCommands().serveStudio(options_);

@@ -1,4 +1,5 @@
 // The one function the show commands' module exports: its entry points, for the program.
+#include "cli/AudioDevices.h"
 #include "cli/RunShow.h"
 #include "cli/ShowCommandsModule.h"
 #include "studio/ServeStudio.h"
@@ -6,6 +7,7 @@
 
 extern "C" ZR_API const zrsignal::ShowCommandsModule* zrsignalShowCommands()
 {
-    static const zrsignal::ShowCommandsModule entries{&zrsignal::runShow, &zrsignal::serveStudio};
+    static const zrsignal::ShowCommandsModule entries{&zrsignal::runShow, &zrsignal::serveStudio,
+                                                      &zrsignal::listAudioDevices};
     return &entries;
 }

@@ -1,6 +1,6 @@
-// run and serve live in a module of their own, ShowCommands.so, that the program loads only
-// when one of them runs: the formula commands start without the show runtime's libraries
-// (libola with protobuf, liblo, toml++) and the studio's (cpp-httplib with OpenSSL).
+// run, serve and devices live in a module of their own, ShowCommands.so, that the program loads
+// only when one of them runs: the formula commands start without the show runtime's libraries
+// (libola with protobuf, liblo, toml++, PortAudio) and the studio's (cpp-httplib with OpenSSL).
 #pragma once
 
 #include <string>
@@ -24,6 +24,8 @@ struct ShowCommandsModule {
     // Serves the studio until SIGINT or SIGTERM; prints the page's address on stdout once it
     // listens. 1 when the show file is refused.
     int (*serveStudio)(ServeOptions& options);
+    // Lists the audio input devices on stdout, one a line: 0, or 1 when there is none.
+    int (*listAudioDevices)();
 };
 
 // The module's one exported function, which returns its entry points.

@@ -46,7 +46,14 @@ void StatusLine::draw(std::chrono::duration<double> interval)
                   static_cast<double>(maximum) / 1e6,
                   static_cast<unsigned long long>(statistics_.slowFrames.load()),
                   static_cast<unsigned long long>(statistics_.errors.load()));
-    console_.status(line);
+    std::string text = line;
+    if (statistics_.hasTempo.load()) {
+        char tempo[64];
+        std::snprintf(tempo, sizeof tempo, " | %.1f bpm, beat %llu", statistics_.bpm.load(),
+                      static_cast<unsigned long long>(statistics_.beats.load()));
+        text += tempo;
+    }
+    console_.status(text);
 }
 
 void StatusLine::run()

@@ -15,6 +15,9 @@
 #include "studio/RequestGuard.h"
 #include "studio/StudioServer.h"
 #include "studio/StudioShow.h"
+#ifdef ZRSIGNAL_WITH_LINK
+#include "tempo/LinkTempo.h"
+#endif
 #include "zrhost/InputError.h"
 #include "zrshow/show/ShowProblems.h"
 
@@ -68,6 +71,9 @@ int serveStudio(ServeOptions& options)
         options.show.slotRows = nullptr;
         options.show.sendOutputs = options.sendOutputs;
         options.show.paceSimulatedClock = true;
+#ifdef ZRSIGNAL_WITH_LINK
+        options.show.linkTempo = &makeLinkTempo; // without it, a show with [tempo] source = "link" is refused
+#endif
         try {
             show = std::make_unique<StudioShow>(options.show, console);
         } catch (const zrshow::ShowRefused& refused) {

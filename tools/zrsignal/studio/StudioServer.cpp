@@ -22,10 +22,10 @@
 namespace zrsignal {
 
 using zrhost::Json;
+using zrhost::jsonNumber;
 using zrhost::jsonText;
 
 using zrhost::InputError;
-using zrshow::DmxFrame;
 
 namespace {
 
@@ -221,18 +221,21 @@ void StudioServer::State::streamFrames(httplib::Response& res)
     res.set_header("Cache-Control", "no-store");
     // The provider runs on this request's thread until the stream ends; it owns its counter slot.
     auto seen = std::make_shared<std::uint64_t>(0);
-    auto frame = std::make_shared<DmxFrame>();
+    auto frame = std::make_shared<StudioFrame>();
     res.set_chunked_content_provider(
         "text/event-stream",
         [this, seen, frame](std::size_t, httplib::DataSink& sink) {
             switch (show->frames().next(*seen, *frame, EVENT_KEEPALIVE)) {
             case FrameFeed::Next::Frame: {
                 Json universes = Json::array();
-                for (const zrshow::DmxSlots& slots : frame->universes)
+                for (const zrshow::DmxSlots& slots : frame->dmx.universes)
                     universes.push_back(slotsHex(slots));
-                const std::string event =
-                    "event: frame\ndata: " + jsonText({{"frame", frame->number}, {"universes", std::move(universes)}}) +
-                    "\n\n";
+                Json data = {{"frame", frame->dmx.number}, {"universes", std::move(universes)}};
+                if (frame->hasTempo)
+                    data["tempo"] = {{"bpm", jsonNumber(frame->tempo.bpm)},
+                                     {"beat", jsonNumber(frame->tempo.beat)},
+                                     {"beatphase", jsonNumber(frame->tempo.beatphase)}};
+                const std::string event = "event: frame\ndata: " + jsonText(data) + "\n\n";
                 return sink.write(event.data(), event.size());
             }
             case FrameFeed::Next::Quiet:

@@ -29,11 +29,21 @@ const zrhost::HintWording& showHints()
 {
     static const zrhost::HintWording wording{
         "define {name} under [variables] in the show file ({name} = 0), or feed it from a column of --input FILE.csv",
-        "define level under [variables] in the show file (level = 0), or feed it with --audio FILE (the loudness of "
-        "the sound) or a column of --input FILE.csv",
+        "define level under [variables] in the show file (level = 0), or feed it with --audio FILE or --audio-in (the "
+        "loudness of the sound) or a column of --input FILE.csv",
         "zrsignal list WORD finds functions by name or by words of the description",
     };
     return wording;
+}
+
+// Where the show's tempo comes from, for the page; null when it has none.
+Json tempoJson(const zrshow::ShowFile& show, const zrshow::ShowHost& host)
+{
+    if (!host.hasTempo())
+        return nullptr;
+    const bool fromAudio = show.tempo.source == zrshow::TempoSourceKind::Unset;
+    return {{"source", fromAudio ? "audio" : zrshow::tempoSourceName(show.tempo.source)},
+            {"tappable", show.tempo.source == zrshow::TempoSourceKind::Tap}};
 }
 
 Json errorJson(const std::string& message)
@@ -43,12 +53,22 @@ Json errorJson(const std::string& message)
 
 } // namespace
 
+void FrameFeed::followTempo(const double* bpm, const double* beat, const double* beatphase)
+{
+    bpm_ = bpm;
+    beat_ = beat;
+    beatphase_ = beatphase;
+}
+
 void FrameFeed::frameDone(std::uint64_t frame, const std::vector<DmxSlots>& universes)
 {
     {
         const std::lock_guard lock(mutex_);
-        latest_.number = frame;
-        latest_.universes.assign(universes.begin(), universes.end()); // allocates only the first time
+        latest_.dmx.number = frame;
+        latest_.dmx.universes.assign(universes.begin(), universes.end()); // allocates only the first time
+        latest_.hasTempo = bpm_ != nullptr;
+        if (bpm_)
+            latest_.tempo = {*bpm_, *beat_, *beatphase_};
         ++published_;
     }
     changed_.notify_all();
@@ -72,7 +92,7 @@ void FrameFeed::close()
     changed_.notify_all();
 }
 
-FrameFeed::Next FrameFeed::next(std::uint64_t& seen, DmxFrame& into, std::chrono::milliseconds timeout)
+FrameFeed::Next FrameFeed::next(std::uint64_t& seen, StudioFrame& into, std::chrono::milliseconds timeout)
 {
     std::unique_lock lock(mutex_);
     changed_.wait_for(lock, timeout, [&] { return closed_ || finished_ || published_ > seen; });
@@ -80,8 +100,7 @@ FrameFeed::Next FrameFeed::next(std::uint64_t& seen, DmxFrame& into, std::chrono
         return Next::Closed;
     if (published_ > seen) {
         seen = published_;
-        into.number = latest_.number;
-        into.universes = latest_.universes;
+        into = latest_;
         return Next::Frame;
     }
     return finished_ ? Next::Finished : Next::Quiet;
@@ -95,6 +114,9 @@ StudioShow::StudioShow(const zrshow::ShowRunOptions& options, ShowConsole& conso
     names_.constants.push_back("index");
     names_.constants.push_back("count");
     layout_ = describeLayout(options);
+    const zrshow::ShowHost& host = runner_->host();
+    if (host.hasTempo())
+        feed_.followTempo(host.variable("bpm"), host.variable("beat"), host.variable("beatphase"));
     runner_->observe(&feed_);
     thread_ = std::thread([this] {
         try {
@@ -159,6 +181,7 @@ Json StudioShow::describeLayout(const zrshow::ShowRunOptions& options) const
         {"frames", options.frames ? Json(*options.frames) : Json(nullptr)},
         {"sending", options.sendOutputs},
         {"universes", patch.universes()},
+        {"tempo", tempoJson(show, runner_->host())},
         {"outputs", std::move(outputs)},
         {"variables", std::move(variables)},
         {"fixtures", std::move(fixtures)},

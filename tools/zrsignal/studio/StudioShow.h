@@ -21,11 +21,22 @@ namespace zrsignal {
 
 class ShowConsole;
 
+// One frame as the page draws it: the slots, and the tempo when the show has one.
+struct StudioFrame {
+    zrshow::DmxFrame dmx;
+    bool hasTempo = false;
+    zrhost::TempoValues tempo;
+};
+
 // The newest frame of a running show for any number of readers: the frame loop publishes each
 // frame; readers wait for one newer than the last they took, and may miss frames in between.
 class FrameFeed final : public zrshow::FrameObserver {
 public:
     enum class Next { Frame, Quiet, Finished, Closed };
+
+    // `tempo` points at the show's "bpm", "beat" and "beatphase" (null: it has none); the frame
+    // loop writes them, and reads them here on its own thread.
+    void followTempo(const double* bpm, const double* beat, const double* beatphase);
 
     // Frame loop.
     void frameDone(std::uint64_t frame, const std::vector<zrshow::DmxSlots>& universes) override;
@@ -36,12 +47,15 @@ public:
 
     // Waits up to `timeout` for a frame newer than `seen` (0: none yet) and copies it into
     // `into`, updating `seen`. Quiet: nothing new in time; Finished: the last frame was taken.
-    Next next(std::uint64_t& seen, zrshow::DmxFrame& into, std::chrono::milliseconds timeout);
+    Next next(std::uint64_t& seen, StudioFrame& into, std::chrono::milliseconds timeout);
 
 private:
     std::mutex mutex_;
     std::condition_variable changed_;
-    zrshow::DmxFrame latest_;
+    StudioFrame latest_;
+    const double* bpm_ = nullptr;
+    const double* beat_ = nullptr;
+    const double* beatphase_ = nullptr;
     std::uint64_t published_ = 0; // frames published so far
     bool finished_ = false;
     bool closed_ = false;

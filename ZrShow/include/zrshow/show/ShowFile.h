@@ -62,6 +62,24 @@ struct ShowTempo {
     }
 };
 
+// A [[midi]] mapping: a note's velocity or a control change's value, 0 to 127, sets a show
+// variable as 0 to 100.
+struct ShowMidi {
+    enum class Kind { Note, ControlChange };
+    std::string port;      // the MIDI input, by its name or a part of it
+    unsigned channel = 0;  // 1 to 16; 0: any
+    Kind kind = Kind::Note;
+    unsigned number = 0;   // the note or the controller, 0 to 127
+    std::string variable;  // a [variables] entry
+    std::size_t line = 0;
+
+    bool operator==(const ShowMidi& other) const
+    {
+        return port == other.port && channel == other.channel && kind == other.kind && number == other.number &&
+               variable == other.variable;
+    }
+};
+
 // An [[output]]: one universe sent to one destination.
 struct ShowOutput {
     std::uint32_t universe = 0;
@@ -114,6 +132,7 @@ struct ShowFile {
     std::vector<ShowNumber> constants;
     std::vector<ShowMacro> macros;
     ShowTempo tempo;
+    std::vector<ShowMidi> midi;
     std::vector<ShowOutput> outputs;
     std::vector<ShowFixture> fixtures;
 };

@@ -38,10 +38,19 @@ public:
     // Writes what the input files and the live inputs give for frame `frame`, which began at
     // `instant`. Frame loop: allocates nothing.
     void beforeFrame(std::uint64_t frame, std::chrono::steady_clock::time_point instant);
+    // A live input that feeds the show's own variables (see showVariable), read before every
+    // other input each frame.
+    void addFirstLiveInput(std::unique_ptr<LiveInput> input);
 
     // Where the value of the show variable `name` lives, for setting it from outside; nullptr
     // when the show has no such variable or an input file feeds it.
     double* showVariable(const std::string& name) const;
+    // Where any host variable `name` lives (a show variable or one an input feeds), for reading
+    // on the frame loop's thread; nullptr when there is none.
+    const double* variable(const std::string& name) const;
+    // Whether an input gives the show a tempo ("bpm", "beat", "beatphase"); a show variable
+    // called bpm is no tempo.
+    bool hasTempo() const { return variable("bpm") && !showVariable("bpm"); }
 
 private:
     zrhost::HostVariables variables_; // before the parser: it reads them at every evaluation

@@ -21,11 +21,18 @@ struct ZR_API ShowStatistics {
     std::atomic<std::uint64_t> windowFrames{0};
     std::atomic<std::uint64_t> windowBusyNanos{0};
     std::atomic<std::uint64_t> windowMaxBusyNanos{0};
+    // The show's tempo, when an input gives it one.
+    std::atomic<bool> hasTempo{false};
+    std::atomic<double> bpm{0.0};
+    std::atomic<std::uint64_t> beats{0};
 
     // Frame loop: one frame took `busy` (its work, not its wait).
     void recordFrame(std::chrono::nanoseconds busy, bool slow);
+    // Frame loop: the tempo of one frame, and whether a beat fell in it.
+    void recordTempo(double framesBpm, bool beat);
 
-    // "N frames in S s (F fps); frame time M ms mean, X ms max; K slow frames; E errors".
+    // "N frames in S s (F fps); frame time M ms mean, X ms max; K slow frames; E errors", and
+    // with a tempo "; B beats, T bpm at the end".
     std::string summary(std::chrono::duration<double> elapsed) const;
 };
 

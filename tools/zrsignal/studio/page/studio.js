@@ -332,9 +332,22 @@ const showPane = {
       // Frames went on while held, the last one too if the show ended meanwhile.
       if (!this.hold && this.latest) this.draw(this.latest);
     });
+    this.buildTempo();
     this.buildVariables();
     this.buildTiles();
     this.follow();
+  },
+
+  // Where the tempo comes from, with a tap button when taps make it.
+  buildTempo() {
+    const tempo = this.layout.tempo;
+    if (!tempo) return;
+    $('show-tempo').hidden = false;
+    $('show-tempo-source').textContent = { audio: 'the audio', link: 'the Link session', midiclock: 'MIDI clock', tap: 'taps' }[tempo.source] || tempo.source;
+    if (!tempo.tappable) return;
+    $('show-tap').hidden = false;
+    // The tap is stamped by the server when it arrives: sent at once, not queued behind a draw.
+    $('show-tap').addEventListener('pointerdown', () => post('/api/show/edit', [['address', '/zr/tap']]));
   },
 
   buildVariables() {
@@ -421,6 +434,11 @@ const showPane = {
     }
     $('show-frame').textContent = String(frame.frame);
     $('show-pane').dataset.frame = frame.frame;
+    if (frame.tempo) {
+      $('show-bpm').textContent = frame.tempo.bpm > 0 ? Number(frame.tempo.bpm).toFixed(1) : '–';
+      // Lit for the first fifth of each beat, so that a beat is seen even when frames are skipped.
+      $('show-beat').classList.toggle('on', frame.tempo.bpm > 0 && frame.tempo.beatphase < 0.2);
+    }
   },
 
   // The channels of one fixture, each formula editable; Enter applies it to this fixture only.
