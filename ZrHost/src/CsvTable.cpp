@@ -43,7 +43,7 @@ std::vector<Cell> splitCells(std::string_view line)
 }
 
 // Reads a file line by line, numbering lines from 1 and dropping a final carriage return.
-class ZR_API LineReader {
+class LineReader {
 public:
     explicit LineReader(std::string text) : text_(std::move(text))
     {

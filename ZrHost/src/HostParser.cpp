@@ -16,14 +16,16 @@ namespace zrhost {
 namespace {
 
 // "__timeInc()": the phase step of one frame, 2π / fps, so that the loop functions measure
-// their durations in seconds. The frame rate is configuration, not state, so spawn keeps it.
-class ZR_API TimeIncrementFct final : public ZrFunctionI {
+// their durations in seconds; or a step the host gives each frame (2π × the beats of the frame,
+// for durations in beats). Configuration, not state, so spawn keeps it.
+class TimeIncrementFct final : public ZrFunctionI {
     double increment_;
+    const double* host_;
 
 public:
-    explicit TimeIncrementFct(double increment) : increment_(increment) {}
+    TimeIncrementFct(double increment, const double* host) : increment_(increment), host_(host) {}
 
-    double evaluate(unsigned, const double*) override { return increment_; }
+    double evaluate(unsigned, const double*) override { return host_ ? *host_ : increment_; }
 
     const wchar_t* getSymbol() const override { return L"__timeInc"; }
     const wchar_t* getHelpString() const override { return L"__timeInc()"; }
@@ -31,7 +33,7 @@ public:
     bool isConstant() const override { return false; }
     int getNbArgs() const override { return 0; }
     bool isShareable() const override { return true; }
-    ZrFunctionI* spawn() const override { return new TimeIncrementFct(increment_); }
+    ZrFunctionI* spawn() const override { return new TimeIncrementFct(increment_, host_); }
 };
 
 // Runs one definition step, turning a library exception into a report about `subject`.
@@ -77,7 +79,7 @@ std::unique_ptr<ZrParser> makeHostParser(const HostDefinitions& definitions, Hos
     define("ZrSignalPlugin.SignalPlugin", [&] {
         makeRoomForSignalPlugin(*parser);
         parser->loadPlugin(PROGID_SignalPlugin);
-        parser->defineFunc(new TimeIncrementFct(zr::TWO_PI / definitions.fps));
+        parser->defineFunc(new TimeIncrementFct(zr::TWO_PI / definitions.fps, definitions.timeIncrement));
     });
     for (const std::string& plugin : definitions.plugins)
         define(plugin, [&] { loadPlugin(*parser, plugin); });

@@ -2,6 +2,8 @@
 // refuses with every problem listed and nothing printed. No network is used.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "show_test_support.h"
 
 using namespace showtest;
@@ -185,3 +187,50 @@ TEST(ShowRun, MissingShowFile)
 }
 
 } // namespace
+
+// A show whose loops count beats: at 120 beats a minute a beat is half a second, so its loops
+// move on twice as soon as the same loops counting seconds.
+TEST(ShowRun, LoopsInBeatsFollowTheTempo)
+{
+    const std::string show = R"toml(
+fps = 40
+[tempo]
+source = "tap"
+bpm = 120
+loops = "LOOPS"
+[[output]]
+universe = 1
+protocol = "artnet"
+address = "10.77.0.1"
+[[fixture]]
+name = "looped"
+universe = 1
+address = 1
+channels = [ { name = "v", formula = "loop(4, 0, 10, 20)" } ]
+)toml";
+    std::map<std::string, int> firstSwitches;
+    for (const char* loops : {"beats", "seconds"}) {
+        std::string text = show;
+        text.replace(text.find("LOOPS"), 5, loops);
+        const RunResult result = runShow(text, {"--frames", "120"});
+        ASSERT_EQ(result.status, 0) << result.err;
+        const auto rows = csvRows(result.out);
+        ASSERT_EQ(rows.size(), 120u);
+        int firstSwitch = -1;
+        for (std::size_t frame = 1; frame < rows.size() && firstSwitch < 0; ++frame) {
+            if (rows[frame][2] != rows[0][2])
+                firstSwitch = static_cast<int>(frame);
+        }
+        EXPECT_EQ(rows[0][2], level8(10)) << loops;
+        firstSwitches[loops] = firstSwitch;
+    }
+    EXPECT_NEAR(firstSwitches["beats"] * 2, firstSwitches["seconds"], 2)
+        << "in beats " << firstSwitches["beats"] << ", in seconds " << firstSwitches["seconds"];
+    EXPECT_GT(firstSwitches["beats"], 30);
+    const RunResult untimed = runShow(R"toml(
+[tempo]
+source = "audio"
+loops = "beats"
+)toml", {"--frames", "1"});
+    EXPECT_EQ(untimed.status, 1);
+}

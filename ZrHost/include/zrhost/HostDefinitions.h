@@ -36,6 +36,9 @@ struct HostDefinitions {
     std::vector<std::string> plugins;     // module files, class ids or ProgIDs
     std::string pluginDir;                // loads every plug-in its info files describe
     std::string pluginPattern = "*.xml";  // info-file names under pluginDir
+    // When set, __timeInc() reads it at every evaluation instead of giving 2π / fps: a host
+    // whose loops count beats writes 2π × the beats of each frame there.
+    const double* timeIncrement = nullptr;
 };
 
 // Reads "NAME=VALUE". Throws InputError "'TEXT': expected NAME=VALUE" or "'TEXT': the value

@@ -49,7 +49,7 @@ const char* typeName(const toml::node& node)
 
 // Reads the keys of one table for one part of the show ("fixture 'pars'"), reporting unknown
 // keys at once and every missing, mistyped or out-of-range value as it is asked for.
-class ZR_API FieldReader {
+class FieldReader {
 public:
     FieldReader(const toml::table& table, std::string context, ShowProblems& problems,
                 std::initializer_list<std::string_view> known)
@@ -241,7 +241,7 @@ ShowTempo readTempo(const toml::table& root, ShowProblems& problems)
         problems.add(lineOf(*node), std::string("[tempo] must be a table, not ") + typeName(*node));
         return tempo;
     }
-    FieldReader fields(*table, "[tempo]", problems, {"source", "bpm", "port"});
+    FieldReader fields(*table, "[tempo]", problems, {"source", "bpm", "port", "loops"});
     tempo.line = fields.line();
     if (const auto source = fields.text("source", true)) {
         for (const TempoSourceRules& rules : TEMPO_SOURCES) {
@@ -261,6 +261,12 @@ ShowTempo readTempo(const toml::table& root, ShowProblems& problems)
                                                     zrhost::formatNumber(FASTEST_BPM));
     }
     tempo.port = fields.text("port", tempo.source == TempoSourceKind::MidiClock).value_or("");
+    if (const auto loops = fields.text("loops", false)) {
+        if (*loops == "beats" || *loops == "seconds")
+            tempo.loopsInBeats = *loops == "beats";
+        else
+            fields.report(fields.lineOf("loops"), "'loops' must be \"seconds\" or \"beats\", not '" + *loops + "'");
+    }
     if (fields.has("port") && tempo.source != TempoSourceKind::MidiClock)
         fields.report(fields.lineOf("port"), "only the source \"midiclock\" listens to a MIDI port");
     if (fields.has("bpm") && tempo.source != TempoSourceKind::Link && tempo.source != TempoSourceKind::Tap)

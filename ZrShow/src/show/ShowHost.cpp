@@ -3,6 +3,7 @@
 
 #include "zrhost/LibraryFailure.h"
 #include "zrhost/NumberText.h"
+#include "zrparser/ZrPlatform.h"
 #include "zrparser/ZrUtf8.h"
 #include "zrshow/show/ShowProblems.h"
 
@@ -40,6 +41,14 @@ ShowHost::ShowHost(const ShowFile& show, const ShowInputFiles& files, ShowProble
     inputs_ = std::make_unique<zrhost::FrameInputs>(definitions, variables_);
     if (makeLiveInputs)
         live_ = makeLiveInputs(variables_);
+    fps_ = show.fps;
+    if (show.tempo.loopsInBeats) {
+        bpm_ = variable("bpm");
+        if (bpm_)
+            definitions.timeIncrement = &beatIncrement_;
+        else
+            problems.add(show.tempo.line, "[tempo] loops = \"beats\": the show has no tempo to count them by");
+    }
     parser_ = zrhost::makeHostParser(definitions, variables_);
 
     for (const ShowNumber& variable : show.variables) {
@@ -70,6 +79,9 @@ void ShowHost::beforeFrame(std::uint64_t frame, std::chrono::steady_clock::time_
     inputs_->apply(frame);
     for (const auto& input : live_)
         input->beforeFrame(frame, instant);
+    // The beats of one frame at its tempo, as a phase step: loops read beats where they read seconds.
+    if (bpm_)
+        beatIncrement_ = zr::TWO_PI * *bpm_ / 60.0 / fps_;
 }
 
 void ShowHost::addFirstLiveInput(std::unique_ptr<LiveInput> input)

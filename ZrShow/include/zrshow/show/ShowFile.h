@@ -54,11 +54,12 @@ struct ShowTempo {
     TempoSourceKind source = TempoSourceKind::Unset;
     double bpm = 0.0;     // the tempo to begin with (link, tap); 0: none
     std::string port;     // midiclock: the MIDI input, by its name or a part of it
+    bool loopsInBeats = false; // loops = "beats": loop and sequence durations count beats
     std::size_t line = 0;
 
     bool operator==(const ShowTempo& other) const
     {
-        return source == other.source && bpm == other.bpm && port == other.port;
+        return source == other.source && bpm == other.bpm && port == other.port && loopsInBeats == other.loopsInBeats;
     }
 };
 

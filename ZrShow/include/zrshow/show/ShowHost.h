@@ -56,6 +56,10 @@ private:
     zrhost::HostVariables variables_; // before the parser: it reads them at every evaluation
     std::unique_ptr<zrhost::FrameInputs> inputs_;
     std::vector<std::unique_ptr<LiveInput>> live_;
+    // Loops in beats: __timeInc() reads the beats of each frame, from the tempo.
+    double beatIncrement_ = 0.0;
+    const double* bpm_ = nullptr;
+    double fps_ = 40.0;
     std::unique_ptr<ZrParser> parser_;
     std::vector<std::pair<std::string, double*>> showVariables_;
 };
