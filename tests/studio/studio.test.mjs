@@ -368,6 +368,8 @@ const tests = {
           setTimeout(() => { clearInterval(timer); resolve([...states]); }, 1000);
         }));
         assert.deepEqual(seen.sort(), [false, true], 'the beat light goes on and off');
+        // The audio inputs a show could hear: this machine's, or a line saying there are none.
+        await page.locator('#audio-device-list li').first().waitFor({ state: 'attached' });
       });
     } finally {
       await server.stop();

@@ -18,6 +18,7 @@
 #include "studio/StudioUploads.h"
 #include "zrhost/InputError.h"
 #include "zrhost/NumberText.h"
+#include "zrshow/inputs/AudioInput.h"
 
 namespace zrsignal {
 
@@ -326,6 +327,22 @@ void StudioServer::State::route()
     });
     server.Post("/api/evaluate", [this](const httplib::Request& req, httplib::Response& res) { evaluate(req, res); });
     server.Post("/api/audio", [this](const httplib::Request& req, httplib::Response& res) { storeAudio(req, res); });
+    server.Get("/api/devices", [](const httplib::Request&, httplib::Response& res) {
+        try {
+            Json devices = Json::array();
+            for (const zrshow::AudioDevice& device : zrshow::audioInputDevices()) {
+                devices.push_back({{"number", device.number},
+                                   {"name", device.name},
+                                   {"system", device.hostApi},
+                                   {"channels", device.inputChannels},
+                                   {"rate", jsonNumber(device.defaultSampleRate)},
+                                   {"default", device.isDefault}});
+            }
+            answerJson(res, {{"devices", std::move(devices)}});
+        } catch (const InputError& error) {
+            answerError(res, 500, error.what());
+        }
+    });
     server.Get("/api/show", [this](const httplib::Request&, httplib::Response& res) {
         if (show)
             answerJson(res, show->layout());

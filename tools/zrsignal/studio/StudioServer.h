@@ -6,6 +6,7 @@
 //   POST /api/evaluate                formula curves (form: formula..., frames, fps, vars, csv, csvName, audio, seed)
 //                                     Forms are multipart/form-data, or URL-encoded when small.
 //   POST /api/audio?name=NAME         keeps an audio file for /api/evaluate (body: the file)
+//   GET  /api/devices                 the audio inputs that --audio-in can open
 //   GET  /api/show                    the show's layout (404 without a show)
 //   GET  /api/show/frames             the show's frames, as events "frame" and, at the end, "end"
 //   POST /api/show/edit               as OSC: form address=/zr/formula/F/I/C with formula, or /zr/var/NAME with value

@@ -1,6 +1,6 @@
 // The studio page: formula curves as you type, the catalogue, and the show's fixtures live.
-// It talks to zrsignal serve only: /api/evaluate, /api/audio, /api/catalogue, /api/show,
-// /api/show/frames (Server-Sent Events) and /api/show/edit.
+// It talks to zrsignal serve only: /api/evaluate, /api/audio, /api/catalogue, /api/devices,
+// /api/show, /api/show/frames (Server-Sent Events) and /api/show/edit.
 'use strict';
 
 const COLOURS = ['#f0b429', '#4dabf7', '#5dd39e', '#ff6b6b', '#c084fc', '#f783ac', '#63e6be', '#ffd43b'];
@@ -333,9 +333,26 @@ const showPane = {
       if (!this.hold && this.latest) this.draw(this.latest);
     });
     this.buildTempo();
+    this.listAudioDevices();
     this.buildVariables();
     this.buildTiles();
     this.follow();
+  },
+
+  // The sound cards a show may listen to, as zrsignal serve --audio-in DEVICE names them.
+  async listAudioDevices() {
+    const list = $('audio-device-list');
+    const response = await fetch('/api/devices');
+    const answer = await response.json();
+    if (!response.ok) {
+      list.append(element('li', 'note', answer.inputError));
+      return;
+    }
+    if (answer.devices.length === 0) list.append(element('li', 'note', 'No audio input can be opened on this machine.'));
+    for (const device of answer.devices) {
+      const text = `${device.number}  ${device.name} (${device.system}, ${device.channels} channels, ${device.rate} Hz)`;
+      list.append(element('li', '', device.default ? text + ', the default' : text));
+    }
   },
 
   // Where the tempo comes from, with a tap button when taps make it.
