@@ -1,7 +1,7 @@
 // Shows on one Link session: two `zrsignal run` processes and a peer (link_peer) share tempo and
 // beat. Each process prints its slot rows live (--print csv, real clock); every row is stamped
 // as it arrives, so the two processes are compared at the same instants. Only run through
-// in-link-network.sh, inside a network namespace of its own.
+// in-private-network.sh, inside a network namespace of its own.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -247,7 +247,7 @@ protected:
     void SetUp() override
     {
         if (std::getenv("ZR_TEST_NETWORK") == nullptr || std::string(std::getenv("ZR_TEST_NETWORK")) != "namespace")
-            GTEST_SKIP() << "runs only inside its own network namespace: tests/show/in-link-network.sh PROGRAM";
+            GTEST_SKIP() << "runs only inside its own network namespace: tests/show/in-private-network.sh PROGRAM";
         directory_ = scratchDirectory();
         writeFile(directory_ + "/show.toml", SHOW);
     }
