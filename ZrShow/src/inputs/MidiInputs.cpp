@@ -45,11 +45,8 @@ std::size_t MidiInputs::open(const std::string& name)
 
 void MidiInputs::beforeFrame(std::uint64_t, std::chrono::steady_clock::time_point)
 {
-    MidiMessage message;
-    for (std::size_t p = 0; p < ports_.size(); ++p) {
-        while (ports_[p]->next(message))
-            dispatch(p, message);
-    }
+    for (std::size_t p = 0; p < ports_.size(); ++p)
+        ports_[p]->takeWaiting([this, p](const MidiMessage& message) { dispatch(p, message); });
 }
 
 void MidiInputs::dispatch(std::size_t port, const MidiMessage& message)

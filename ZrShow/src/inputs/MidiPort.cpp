@@ -81,7 +81,7 @@ void MidiPort::receive(const unsigned char* bytes, std::size_t count)
         return;
     MidiMessage message{std::chrono::steady_clock::now(), bytes[0], count > 1 ? bytes[1] : std::uint8_t{0},
                         count > 2 ? bytes[2] : std::uint8_t{0}};
-    messages_.push(message);
+    messages_.write(1, [&message](std::size_t) { return message; });
 }
 
 std::vector<std::string> midiInputPorts()

@@ -15,7 +15,7 @@
 #include "zrhost/FrameInputs.h"
 #include "zrparser/ZrExport.h"
 #include "zrshow/inputs/LiveInput.h"
-#include "zrshow/inputs/SampleRing.h"
+#include "zrshow/inputs/SpscRing.h"
 
 namespace zrshow {
 

@@ -33,8 +33,12 @@ public:
     // The port's whole name, as its MIDI system gives it.
     const std::string& name() const { return name_; }
 
-    // Frame loop: the oldest message waiting, or false. Allocates nothing.
-    bool next(MidiMessage& message) { return messages_.pop(message); }
+    // Frame loop: hands every message waiting, oldest first, to take(message). Allocates nothing.
+    template <class Take>
+    void takeWaiting(Take take)
+    {
+        messages_.drain(take);
+    }
 
     // Called by RtMidi on its own thread for every message.
     void receive(const unsigned char* bytes, std::size_t count);
