@@ -12,15 +12,20 @@ namespace {
 
 // The library reads one tick source for the whole process; it answers each thread with that
 // thread's own clock, so a thread running frames on the simulated clock leaves the others alone.
-thread_local bool simulatedHere = false;
-thread_local std::uint64_t simulatedNow = 0;
+// While a thread runs frames, every read in a frame gets that frame's one instant: simulated,
+// or read from the steady clock as the frame began.
+thread_local bool frameHere = false;
+thread_local std::uint64_t frameNow = 0;
+
+std::uint64_t steadyMilliseconds()
+{
+    using namespace std::chrono;
+    return static_cast<std::uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
 
 std::uint64_t readThreadClock()
 {
-    if (simulatedHere)
-        return simulatedNow;
-    using namespace std::chrono;
-    return static_cast<std::uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+    return frameHere ? frameNow : steadyMilliseconds();
 }
 
 } // namespace
@@ -33,27 +38,36 @@ std::uint64_t simulatedTick(std::uint64_t frame, double fps)
 FrameClock::FrameClock(ClockMode mode, double fps) : mode_(mode), fps_(fps)
 {
     zr::setTickSource(&readThreadClock);
-    simulatedHere = mode_ == ClockMode::Simulated;
-    simulatedNow = simulatedTick(0, fps_);
+    // The simulated clock reads frame 0 from the start (compiling included); the real one the
+    // steady clock until the first frame begins.
+    frameHere = mode_ == ClockMode::Simulated;
+    frameNow = simulatedTick(0, fps_);
 }
 
 FrameClock::~FrameClock()
 {
-    simulatedHere = false;
+    frameHere = false;
+}
+
+void FrameClock::beginFrameNow()
+{
+    frameNow = steadyMilliseconds();
+    frameHere = true;
 }
 
 void FrameClock::enterFrame(std::uint64_t frame)
 {
     if (mode_ == ClockMode::Simulated) {
-        simulatedNow = simulatedTick(frame, fps_);
+        frameNow = simulatedTick(frame, fps_);
         return;
     }
     if (frame == 0) {
         start_ = std::chrono::steady_clock::now();
-        return;
+    } else {
+        const std::chrono::duration<double> offset(static_cast<double>(frame) / fps_);
+        std::this_thread::sleep_until(start_ + std::chrono::duration_cast<std::chrono::steady_clock::duration>(offset));
     }
-    const std::chrono::duration<double> offset(static_cast<double>(frame) / fps_);
-    std::this_thread::sleep_until(start_ + std::chrono::duration_cast<std::chrono::steady_clock::duration>(offset));
+    beginFrameNow();
 }
 
 } // namespace zrhost

@@ -23,15 +23,18 @@ void FramePacer::beginFrame(std::uint64_t frame)
         clock_.enterFrame(frame);
         return;
     }
-    // Paced at fps with timers on the simulated clock (a preview): they read the frame's time.
-    if (!clock_.isRealTime())
-        clock_.enterFrame(frame);
     if (frame == 0) {
         anchor_ = time_.now();
         anchorFrame_ = 0;
-        return;
+    } else {
+        time_.sleepUntil(dueTime(frame));
     }
-    time_.sleepUntil(dueTime(frame));
+    // The timers of this frame read one instant: when it began, or, paced at fps with timers on
+    // the simulated clock (a preview), the frame's own time.
+    if (clock_.isRealTime())
+        clock_.beginFrameNow();
+    else
+        clock_.enterFrame(frame);
 }
 
 bool FramePacer::endFrame(std::uint64_t frame)

@@ -14,8 +14,10 @@ RunResult runShow(const std::string& showText, std::vector<std::string> options,
                   const std::string& directory = scratchDirectory())
 {
     writeFile(directory + "/show.toml", showText);
-    std::vector<std::string> command{ZRSIGNAL_PROGRAM, "run", directory + "/show.toml", "--print", "csv",
-                                     "--clock", "sim"};
+    std::vector<std::string> command{ZRSIGNAL_PROGRAM, "run", directory + "/show.toml", "--print", "csv"};
+    // The simulated clock unless the test asks for another.
+    if (std::find(options.begin(), options.end(), "--clock") == options.end())
+        options.insert(options.begin(), {"--clock", "sim"});
     command.insert(command.end(), options.begin(), options.end());
     return run(command, directory);
 }
@@ -233,4 +235,35 @@ source = "audio"
 loops = "beats"
 )toml", {"--frames", "1"});
     EXPECT_EQ(untimed.status, 1);
+}
+
+// One instant a frame: with the real clock, a timer in the first universe and one in the last,
+// thousands of formulas apart, read the same millisecond in every frame.
+TEST(ShowRun, EveryFormulaOfAFrameReadsTheSameInstant)
+{
+    std::string show = "fps = 40\n";
+    const auto timerFixture = [](const std::string& name, int universe) {
+        return "[[fixture]]\nname = \"" + name + "\"\nuniverse = " + std::to_string(universe) +
+               "\naddress = 1\nchannels = [ { name = \"ms\", formula = \"(timer(0) * 1000) % 1000 / 10\", width = 16 } ]\n";
+    };
+    constexpr int UNIVERSES = 32;
+    for (int universe = 1; universe <= UNIVERSES; ++universe)
+        show += "[[output]]\nuniverse = " + std::to_string(universe) + "\nprotocol = \"artnet\"\naddress = \"10.77.0.1\"\n";
+    show += timerFixture("first", 1);
+    for (int universe = 2; universe < UNIVERSES; ++universe) {
+        show += "[[fixture]]\nname = \"pixels" + std::to_string(universe) + "\"\nuniverse = " + std::to_string(universe) +
+                "\naddress = 1\ncount = 170\nchannels = [ { name = \"red\", formula = \"rgb.red.hsi((timer(0) * 10 + "
+                "index) % 100, 100, 50)\" }, { name = \"green\", formula = \"rgb.green.hsi((timer(0) * 10 + index) % "
+                "100, 100, 50)\" }, { name = \"blue\", formula = \"rgb.blue.hsi((timer(0) * 10 + index) % 100, 100, 50)\" } ]\n";
+    }
+    show += timerFixture("last", UNIVERSES);
+    const RunResult result = runShow(show, {"--clock", "real", "--frames", "40"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const auto rows = csvRows(result.out);
+    ASSERT_EQ(rows.size(), 40u * UNIVERSES);
+    for (std::size_t frame = 0; frame < 40; ++frame) {
+        const auto& first = rows[frame * UNIVERSES];
+        const auto& last = rows[frame * UNIVERSES + UNIVERSES - 1];
+        EXPECT_EQ(first[2] * 256 + first[3], last[2] * 256 + last[3]) << "frame " << frame;
+    }
 }

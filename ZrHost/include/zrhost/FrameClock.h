@@ -21,8 +21,12 @@ public:
 
     // Call before evaluating frame `frame` (from 0). Simulated: the tick count becomes exactly
     // 1000000 + floor(frame × 1000 / fps) ms, with no waiting. Real: waits until the frame's
-    // time since frame 0, so frames are paced at fps on the steady clock.
+    // time since frame 0, so frames are paced at fps on the steady clock, then begins the frame
+    // now. Every read of the tick count in a frame gets the same instant.
     void enterFrame(std::uint64_t frame);
+    // Real: the frame begins now, for a host that paces frames itself (FramePacer): until the
+    // next frame begins, the tick count is the steady clock's reading of this instant.
+    void beginFrameNow();
 
     // Whether output should reach its reader frame by frame.
     bool isRealTime() const { return mode_ == ClockMode::Real; }
