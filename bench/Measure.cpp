@@ -1,5 +1,7 @@
 #include "Measure.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cmath>
 #include <random>
@@ -16,6 +18,12 @@ std::vector<Triple> makeInputs()
     for (Triple& t : inputs)
         t = {value(generator), value(generator), value(generator)};
     return inputs;
+}
+
+std::size_t heapInUse()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
 }
 
 double median(std::vector<double> values)

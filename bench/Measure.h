@@ -47,6 +47,9 @@ inline double threadCpuNs()
     return double(t.tv_sec) * 1e9 + double(t.tv_nsec);
 }
 
+// Bytes of heap the process holds: the growth across a construction is what it keeps.
+std::size_t heapInUse();
+
 // Takes its argument by value: sorts a copy.
 double median(std::vector<double> values);
 // The value at fraction `p` (0..1) of the sorted values, nearest rank.

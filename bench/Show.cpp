@@ -1,7 +1,5 @@
 // A show: thousands of formulas, each in its own child parser linked to one host parser with
 // the signal plug-in, all evaluated once per frame while the audio level pulses with the beat.
-#include <malloc.h>
-
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -63,12 +61,6 @@ double levelAt(long frame)
     const double sinceBeat = double(frame % 20);
     const double jitter = double(frame * 7919 % 13) - 6.0;
     return std::clamp(10.0 + 85.0 * std::exp(-sinceBeat / 4.0) + jitter, 0.0, 100.0);
-}
-
-std::size_t heapInUse()
-{
-    const struct mallinfo2 info = mallinfo2();
-    return info.uordblks + info.hblkhd;
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // The speed table in markdown: nanoseconds per evaluation beside hand-written C++, muParser
 // and (when built with it) ExprTk; a show of many formulas; compile times.
-// Usage: speed_table [table] [show] [compile]   (no argument: all three)
+// Usage: speed_table [table] [show] [pixels] [compile]   (no argument: all)
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -12,6 +12,7 @@
 
 #include "Columns.h"
 #include "Ours.h"
+#include "PixelShow.h"
 
 namespace bench {
 
@@ -192,6 +193,20 @@ void printShow()
     std::printf("\n");
 }
 
+void printPixelShow()
+{
+    std::printf("### Pixel show: 100 universes of 170 RGB pixels, a child parser per channel\n\n"
+                "| engine | channels | load and compile | bytes per channel | frame (mean) | frame (p99) |\n"
+                "|---|---:|---:|---:|---:|---:|\n");
+    for (const OurEngine& engine : ourEngines) {
+        std::fprintf(stderr, "pixel show, %s\n", engine.name);
+        const PixelShowResult r = runPixelShow(engine, 100);
+        std::printf("| %s | %zu | %.2f s | %.0f | %.3f ms | %.3f ms |\n", engine.name, r.channels, r.loadNs / 1e9,
+                    r.bytesPerChannel, r.frameMeanNs / 1e6, r.frameP99Ns / 1e6);
+    }
+    std::printf("\n");
+}
+
 void printCompileTimes()
 {
     const wchar_t* const signalFormula = L"if(level > 50, 100, __triangle(0.2)*100)";
@@ -235,6 +250,8 @@ int main(int argc, char** argv)
             bench::printTable(bench::makeInputs());
         if (wanted("show"))
             bench::printShow();
+        if (wanted("pixels"))
+            bench::printPixelShow();
         if (wanted("compile"))
             bench::printCompileTimes();
     } catch (const std::exception& error) {

@@ -3,7 +3,7 @@
 # markdown: the machine, evaluation beside hand-written C++ and peer engines, a show of many
 # formulas, compile times and a million-frame zrsignal run.
 # ExprTk joins the table when ZR_EXPRTK_INCLUDE_DIR names a directory holding exprtk.hpp.
-# Usage: scripts/bench.sh [table] [show] [compile] [zrsignal]   (no argument: all)
+# Usage: scripts/bench.sh [table] [show] [pixels] [compile] [zrsignal]   (no argument: all)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,7 +15,7 @@ fi
 cmake --build --preset default -j "$(nproc 2>/dev/null || echo 2)" --target speed_table zrsignal >/dev/null
 
 sections=("$@")
-[[ ${#sections[@]} -gt 0 ]] || sections=(table show compile zrsignal)
+[[ ${#sections[@]} -gt 0 ]] || sections=(table show pixels compile zrsignal)
 wanted() {
     local s
     for s in "${sections[@]}"; do [[ "$s" == "$1" ]] && return 0; done
@@ -27,7 +27,7 @@ cpus=$(lscpu | sed -n 's/^CPU(s): *//p' | head -n 1)
 printf 'Machine: %s, %s CPUs, %s.\n\n' "${model:-unknown CPU}" "${cpus:-?}" "$(uname -sr)"
 
 table_sections=()
-for s in table show compile; do
+for s in table show pixels compile; do
     if wanted "$s"; then table_sections+=("$s"); fi
 done
 if [[ ${#table_sections[@]} -gt 0 ]]; then
