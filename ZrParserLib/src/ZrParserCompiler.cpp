@@ -611,6 +611,7 @@ void ZrParserCompiler::pruneConstants()
         ++kept;
     }
     program_.items.resize(kept);
+    program_.items.shrink_to_fit();
 }
 
 // Every use of an own variable reads the slot its head fills.

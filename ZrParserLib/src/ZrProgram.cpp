@@ -42,6 +42,8 @@ void ZrProgram::fixValues()
         ownSlots += step.isVarHead ? 1 : 0;
     std::size_t next = values.size();
     values.resize(values.size() + ownSlots, 0.0);
+    // Thousands of programs live side by side in a show: each keeps no spare room.
+    values.shrink_to_fit();
     for (ZrProgramItem& step : items) {
         step.args = values.data() + step.argOffset;
         if (step.isVarHead)
