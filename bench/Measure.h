@@ -47,6 +47,33 @@ inline double threadCpuNs()
     return double(t.tv_sec) * 1e9 + double(t.tv_nsec);
 }
 
+// How many frames a show is timed for: warm-up frames first, then at least `atLeast`, more while
+// within `seconds` and up to `atMost`.
+struct FrameCounts {
+    int warmUp;
+    std::size_t atLeast, atMost;
+    double seconds;
+};
+
+// Nanoseconds of each timed run of `runFrame`. Frames are timed by the wall clock: the thread
+// clock's system call would disturb the caches and translation buffers that a short frame
+// depends on.
+template <class RunFrame>
+std::vector<double> timeFrames(RunFrame&& runFrame, const FrameCounts& counts)
+{
+    for (int i = 0; i < counts.warmUp; ++i)
+        runFrame();
+    std::vector<double> frameNs;
+    const Clock::time_point begin = Clock::now();
+    while (frameNs.size() < counts.atLeast ||
+           (nanosecondsSince(begin) < counts.seconds * 1e9 && frameNs.size() < counts.atMost)) {
+        const Clock::time_point start = Clock::now();
+        runFrame();
+        frameNs.push_back(nanosecondsSince(start));
+    }
+    return frameNs;
+}
+
 // Bytes of heap the process holds: the growth across a construction is what it keeps.
 std::size_t heapInUse();
 

@@ -95,18 +95,8 @@ ShowResult runShow(const OurEngine& engine, std::size_t formulas)
             sum += parser->evaluate();
         sink = sink + sum;
     };
-    for (int i = 0; i < 20; ++i)
-        runFrame();
-    // At least 200 frames for a meaningful 99th percentile, more while within 1.5 s. Frames are
-    // timed by the wall clock: the thread clock's system call would disturb the caches and
-    // translation buffers that a short frame depends on.
-    std::vector<double> frameNs;
-    const Clock::time_point begin = Clock::now();
-    while (frameNs.size() < 200 || (nanosecondsSince(begin) < 1.5e9 && frameNs.size() < 20000)) {
-        const Clock::time_point start = Clock::now();
-        runFrame();
-        frameNs.push_back(nanosecondsSince(start));
-    }
+    // At least 200 frames for a meaningful 99th percentile, more while within 1.5 s.
+    const std::vector<double> frameNs = timeFrames(runFrame, {20, 200, 20000, 1.5});
 
     const double frameMedian = median(frameNs);
     return {frameMedian / double(formulas),
