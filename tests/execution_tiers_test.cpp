@@ -8,6 +8,7 @@
 
 #include "ZrArithmetic.h"
 #include "engine_test_support.h"
+#include "zrparser/ZrFormulaInstances.h"
 
 namespace {
 
@@ -188,6 +189,73 @@ TEST_F(ExecutionTiers, RandomExpressionsGiveTheReferenceValuesAndCalls)
         }
     }
     EXPECT_GT(compiled, 1000) << "the maker writes mostly valid expressions";
+}
+
+namespace {
+
+// Three instances of one expression, whose constant k is -0, 2.5 and NaN, evaluated in turn
+// each frame: as child parsers of one host, or as the instances of one formula.
+TierRun runInstances(const std::wstring& expr, bool asOneFormula, int* shared = nullptr)
+{
+    TierRun run;
+    ZrParser host;
+    makeRoomForSignalPlugin(host);
+    host.loadPlugin(L"ZrSignalPlugin.SignalPlugin");
+    double timeIncrement = zr::TWO_PI / 40.0;
+    host.defineFunc(new TimeIncrementFct(&timeIncrement));
+    host.defineFunc(new RecordingFct(&run.calls));
+    host.defineMacro(L"step(a)", L"counter(0, 3, a) + rec(a)", L"");
+    double x = 0, y = 0, z = 0;
+    host.defineVar(L"x", &x);
+    host.defineVar(L"y", &y);
+    host.defineVar(L"z", &z);
+    const double constants[] = {-0.0, 2.5, std::numeric_limits<double>::quiet_NaN()};
+    std::srand(3); // spawning draws from the random sequence too
+    ZrFormulaInstances instances(host, expr, {L"k"});
+    std::vector<std::unique_ptr<ZrParser>> children;
+    try {
+        for (double k : constants) {
+            if (asOneFormula) {
+                instances.add(std::span(&k, 1));
+            } else {
+                children.push_back(std::make_unique<ZrParser>(host.getCompiler(), host.getRegistrar(), true));
+                children.back()->defineConst(L"k", k);
+                children.back()->compile(expr.c_str());
+            }
+        }
+    } catch (const ZrParserException& e) {
+        run.error = e.getDescription();
+        return run;
+    }
+    if (shared && instances.isShared())
+        ++*shared;
+    std::srand(7);
+    for (int frame = 0; frame < NB_FRAMES; ++frame) {
+        x = INPUTS[frame % std::size(INPUTS)];
+        y = INPUTS[(frame * 7 + 3) % std::size(INPUTS)];
+        z = frame * 0.25 - 2;
+        for (std::size_t i = 0; i < std::size(constants); ++i)
+            run.values.push_back(asOneFormula ? instances.evaluate(i) : children[i]->evaluate());
+    }
+    return run;
+}
+
+} // namespace
+
+TEST(FormulaInstances, RandomExpressionsGiveWhatEachInstanceAloneGives)
+{
+    ExpressionMaker maker(20261207);
+    int shared = 0;
+    for (int n = 0; n < 600; ++n) {
+        std::wstring expr = maker.make(1 + n % 5);
+        if (n % 4 == 0)
+            expr = L"step(" + expr + L") * k";
+        SCOPED_TRACE(narrow(expr));
+        expectSameRuns(runInstances(expr, false), runInstances(expr, true, &shared));
+        if (HasFatalFailure())
+            return;
+    }
+    EXPECT_GT(shared, 200) << "most expressions share one program";
 }
 
 // Plans compute x^2 without pow where the product is provably pow's double (the machine code

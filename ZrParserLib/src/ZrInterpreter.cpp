@@ -1,6 +1,7 @@
 // The plan interpreter: translation into instructions, fusion of arithmetic pairs, the run loop.
 #include "ZrInterpreter.h"
 
+#include <type_traits>
 #include <unordered_map>
 
 #include "ZrArithmetic.h"
@@ -57,7 +58,7 @@ ZrInterpreter::Instruction ZrInterpreter::translate(const ZrPlanStep& step, cons
 
 // The instructions are made and fused in scratch memory; the interpreter keeps one exact copy.
 ZrInterpreter::ZrInterpreter(std::span<const ZrPlanStep> steps, const double* result,
-                             std::pmr::memory_resource* scratch)
+                             std::pmr::memory_resource* scratch, const ZrRelocation* relocation)
     : result_(result)
 {
     std::size_t nbChoices = 0;
@@ -76,6 +77,41 @@ ZrInterpreter::ZrInterpreter(std::span<const ZrPlanStep> steps, const double* re
     }
     fuseArithmeticPairs(code, scratch);
     code_.assign(code.begin(), code.end());
+    if (relocation)
+        relocate(*relocation);
+}
+
+// Addresses in the block become byte offsets from its start, calls of the named per-use
+// instances become indexes into an instance's table; every other address (a host's variable, a
+// shared item) stays as it is.
+void ZrInterpreter::relocate(const ZrRelocation& relocation)
+{
+    const auto begin = reinterpret_cast<std::uintptr_t>(relocation.block);
+    const std::uintptr_t end = begin + relocation.blockSize * sizeof(double);
+    const auto toOffset = [&](auto& address, std::uint8_t bit, std::uint8_t& relocated) {
+        const auto at = reinterpret_cast<std::uintptr_t>(address);
+        if (address && at >= begin && at < end) {
+            address = reinterpret_cast<std::remove_reference_t<decltype(address)>>(at - begin);
+            relocated |= bit;
+        }
+    };
+    for (Instruction& i : code_) {
+        i.relocated = 0;
+        toOffset(i.dst, DST, i.relocated);
+        toOffset(i.a, A, i.relocated);
+        toOffset(i.b, B, i.relocated);
+        toOffset(i.c, C, i.relocated);
+        if (i.code == static_cast<Code>(ZrPlanOp::Call)) {
+            toOffset(i.args, ARGS, i.relocated);
+            for (std::size_t k = 0; k < relocation.ownItems.size(); ++k)
+                if (relocation.ownItems[k] == i.item) {
+                    i.ownItem = k;
+                    i.relocated |= ITEM;
+                    break;
+                }
+        }
+    }
+    result_ = reinterpret_cast<const double*>(reinterpret_cast<std::uintptr_t>(result_) - begin);
 }
 
 // The inner operation moves to its reader's place. Nothing in between reads its result (only
@@ -132,41 +168,70 @@ inline double arithmetic(double x, double y)
 // One case per fused pair: inner operation I, outer O, inner result on the left (S = 0) or right.
 #define ZR_FUSED_CASE(I, O, S)                                                                                         \
     case FUSED + ((I)*4 + (O)) * 2 + (S):                                                                              \
-        *i.dst = (S) == 0 ? arithmetic<O>(arithmetic<I>(*i.a, *i.b), *i.c) : arithmetic<O>(*i.c, arithmetic<I>(*i.a, *i.b)); \
+        *dst = (S) == 0 ? arithmetic<O>(arithmetic<I>(*a, *b), *c) : arithmetic<O>(*c, arithmetic<I>(*a, *b));         \
         break;
 #define ZR_FUSED_CASES_OF(I, O) ZR_FUSED_CASE(I, O, 0) ZR_FUSED_CASE(I, O, 1)
 #define ZR_FUSED_CASES_INNER(I)                                                                                        \
     ZR_FUSED_CASES_OF(I, 0) ZR_FUSED_CASES_OF(I, 1) ZR_FUSED_CASES_OF(I, 2) ZR_FUSED_CASES_OF(I, 3)
 
-double ZrInterpreter::run() const
+namespace {
+
+// The address a relocated field stands for: an offset from `base` when its bit is set.
+template <class Pointer>
+inline Pointer shifted(Pointer field, std::uintptr_t base, unsigned relocated, unsigned bit)
+{
+    const std::uintptr_t mask = 0 - static_cast<std::uintptr_t>((relocated & bit) != 0);
+    return reinterpret_cast<Pointer>(reinterpret_cast<std::uintptr_t>(field) + (base & mask));
+}
+
+} // namespace
+
+template <bool Relocated>
+double ZrInterpreter::execute(std::uintptr_t base, ZrParserItemI* const* items) const
 {
     using namespace zr::kernel;
     using Op = ZrPlanOp;
     for (const Instruction& i : code_) {
+        double* dst = i.dst;
+        const double* a = i.a;
+        const double* b = i.b;
+        const double* c = i.c;
+        if constexpr (Relocated) {
+            dst = shifted(dst, base, i.relocated, DST);
+            a = shifted(a, base, i.relocated, A);
+            b = shifted(b, base, i.relocated, B);
+            c = shifted(c, base, i.relocated, C);
+        }
         switch (i.code) {
-        case static_cast<Code>(Op::Copy): *i.dst = *i.a; break;
-        case static_cast<Code>(Op::LoadThrough): *i.dst = **i.through; break;
-        case static_cast<Code>(Op::Call): *i.dst = i.item->evaluate(i.nbArgs, i.args); break;
-        case static_cast<Code>(Op::Add): *i.dst = *i.a + *i.b; break;
-        case static_cast<Code>(Op::Subtract): *i.dst = *i.a - *i.b; break;
-        case static_cast<Code>(Op::Multiply): *i.dst = *i.a * *i.b; break;
-        case static_cast<Code>(Op::Divide): *i.dst = *i.a / *i.b; break;
-        case static_cast<Code>(Op::Negate): *i.dst = negate(*i.a); break;
-        case static_cast<Code>(Op::Minimum): *i.dst = minimum(*i.a, *i.b); break;
-        case static_cast<Code>(Op::Maximum): *i.dst = maximum(*i.a, *i.b); break;
-        case static_cast<Code>(Op::Greater): *i.dst = greater(*i.a, *i.b); break;
-        case static_cast<Code>(Op::Less): *i.dst = less(*i.a, *i.b); break;
-        case static_cast<Code>(Op::GreaterEqual): *i.dst = greaterOrEqual(*i.a, *i.b); break;
-        case static_cast<Code>(Op::LessEqual): *i.dst = lessOrEqual(*i.a, *i.b); break;
-        case static_cast<Code>(Op::Equal): *i.dst = equal(*i.a, *i.b); break;
-        case static_cast<Code>(Op::NotEqual): *i.dst = notEqual(*i.a, *i.b); break;
-        case static_cast<Code>(Op::And): *i.dst = logicalAnd(*i.a, *i.b); break;
-        case static_cast<Code>(Op::Or): *i.dst = logicalOr(*i.a, *i.b); break;
-        case static_cast<Code>(Op::Not): *i.dst = logicalNot(*i.a); break;
-        case static_cast<Code>(Op::Unary): *i.dst = i.unary(*i.a); break;
-        case static_cast<Code>(Op::Binary): *i.dst = i.binary(*i.a, *i.b); break;
-        case static_cast<Code>(Op::Choose): *i.dst = runBranch(i.branches[*i.a > 0 ? 0 : 1]); break;
-        case static_cast<Code>(Op::Square): *i.dst = squareAsPow(*i.a); break;
+        case static_cast<Code>(Op::Copy): *dst = *a; break;
+        case static_cast<Code>(Op::LoadThrough): *dst = **i.through; break;
+        case static_cast<Code>(Op::Call):
+            if constexpr (Relocated)
+                *dst = ((i.relocated & ITEM) ? items[i.ownItem] : i.item)
+                           ->evaluate(i.nbArgs, shifted(i.args, base, i.relocated, ARGS));
+            else
+                *dst = i.item->evaluate(i.nbArgs, i.args);
+            break;
+        case static_cast<Code>(Op::Add): *dst = *a + *b; break;
+        case static_cast<Code>(Op::Subtract): *dst = *a - *b; break;
+        case static_cast<Code>(Op::Multiply): *dst = *a * *b; break;
+        case static_cast<Code>(Op::Divide): *dst = *a / *b; break;
+        case static_cast<Code>(Op::Negate): *dst = negate(*a); break;
+        case static_cast<Code>(Op::Minimum): *dst = minimum(*a, *b); break;
+        case static_cast<Code>(Op::Maximum): *dst = maximum(*a, *b); break;
+        case static_cast<Code>(Op::Greater): *dst = greater(*a, *b); break;
+        case static_cast<Code>(Op::Less): *dst = less(*a, *b); break;
+        case static_cast<Code>(Op::GreaterEqual): *dst = greaterOrEqual(*a, *b); break;
+        case static_cast<Code>(Op::LessEqual): *dst = lessOrEqual(*a, *b); break;
+        case static_cast<Code>(Op::Equal): *dst = equal(*a, *b); break;
+        case static_cast<Code>(Op::NotEqual): *dst = notEqual(*a, *b); break;
+        case static_cast<Code>(Op::And): *dst = logicalAnd(*a, *b); break;
+        case static_cast<Code>(Op::Or): *dst = logicalOr(*a, *b); break;
+        case static_cast<Code>(Op::Not): *dst = logicalNot(*a); break;
+        case static_cast<Code>(Op::Unary): *dst = i.unary(*a); break;
+        case static_cast<Code>(Op::Binary): *dst = i.binary(*a, *b); break;
+        case static_cast<Code>(Op::Choose): *dst = runBranch(i.branches[*a > 0 ? 0 : 1]); break;
+        case static_cast<Code>(Op::Square): *dst = squareAsPow(*a); break;
         ZR_FUSED_CASES_INNER(0)
         ZR_FUSED_CASES_INNER(1)
         ZR_FUSED_CASES_INNER(2)
@@ -174,5 +239,18 @@ double ZrInterpreter::run() const
         default: break;
         }
     }
-    return *result_;
+    if constexpr (Relocated)
+        return *shifted(result_, base, DST, DST);
+    else
+        return *result_;
+}
+
+double ZrInterpreter::run() const
+{
+    return execute<false>(0, nullptr);
+}
+
+double ZrInterpreter::runRelocated(double* values, ZrParserItemI* const* items) const
+{
+    return execute<true>(reinterpret_cast<std::uintptr_t>(values), items);
 }

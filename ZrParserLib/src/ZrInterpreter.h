@@ -2,6 +2,7 @@
 // operators and pure functions inline and pairs of arithmetic operations fused into one step.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory_resource>
 #include <span>
@@ -9,13 +10,28 @@
 
 #include "zrparser/ZrExecutionPlan.h"
 
+// The values block and per-use instances a plan was built on, when the same plan is to run for
+// many instances that each have a block of the same layout and their own instances.
+struct ZrRelocation {
+    const double* block = nullptr;
+    std::size_t blockSize = 0;                // in values
+    std::span<ZrParserItemI* const> ownItems; // the per-use instances, in the order of an instance's table
+};
+
 class ZrInterpreter {
 public:
     // Instructions for `steps`, whose last step writes *result; its work is done in `scratch`.
-    ZrInterpreter(std::span<const ZrPlanStep> steps, const double* result, std::pmr::memory_resource* scratch);
+    // With a relocation, the instructions address the block and the instances it names
+    // relative to what runRelocated is given; plans with branches or loads through a calling
+    // expression cannot be relocated.
+    ZrInterpreter(std::span<const ZrPlanStep> steps, const double* result, std::pmr::memory_resource* scratch,
+                  const ZrRelocation* relocation = nullptr);
 
     // Runs every instruction once, in order; allocates nothing.
     double run() const;
+    // Runs the relocated instructions for the instance whose block starts at `values` and whose
+    // per-use instances are items[0..]; allocates nothing.
+    double runRelocated(double* values, ZrParserItemI* const* items) const;
 
     static double runEntry(const void* interpreter) { return static_cast<const ZrInterpreter*>(interpreter)->run(); }
 
@@ -24,10 +40,14 @@ private:
     // and I (add, subtract, multiply, divide), O(I(a, b), c) and O(c, I(a, b)).
     using Code = std::uint8_t;
     static constexpr Code FUSED = 64;
+    // Which fields of a relocated instruction are offsets (bytes into the block, or the index of a
+    // per-use instance) rather than addresses.
+    enum Relocated : std::uint8_t { DST = 1, A = 2, B = 4, C = 8, ARGS = 16, ITEM = 32 };
     static Code fusedCode(ZrPlanOp inner, ZrPlanOp outer, bool innerOnTheLeft);
 
     struct Instruction {
         Code code;
+        std::uint8_t relocated;
         unsigned nbArgs;
         double* dst;
         const double* a;
@@ -39,6 +59,7 @@ private:
             double (*binary)(double, double);
             const double* const* through;
             const ZrProgramRunner* branches; // two
+            std::size_t ownItem;             // ITEM: the index of the per-use instance
         };
         double* args;
     };
@@ -50,8 +71,11 @@ private:
     }
     // Fuses each arithmetic operation into the arithmetic operation that reads its result.
     static void fuseArithmeticPairs(std::pmr::vector<Instruction>& code, std::pmr::memory_resource* scratch);
+    void relocate(const ZrRelocation& relocation);
+    template <bool Relocated>
+    double execute(std::uintptr_t base, ZrParserItemI* const* items) const;
 
     std::vector<Instruction> code_;
     std::vector<ZrProgramRunner> branches_; // two per Choose, in order
-    const double* result_;
+    const double* result_; // with a relocation: its offset in bytes
 };

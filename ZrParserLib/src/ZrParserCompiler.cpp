@@ -89,6 +89,7 @@ void ZrParserCompiler::reset()
     nextChar_ = 0;
     curState_ = states_[defaultState_].get();
     hasSpawnedItems_ = false;
+    recipe_.clear();
     addNaNProgram();
 }
 
@@ -300,6 +301,7 @@ bool ZrParserCompiler::endToken()
         double value = 0;
         registrar_->getConst(index, name, value);
         addConstValue(value);
+        program_.back().constIndex = static_cast<int>(index);
     } else {
         try {
             addVar(curToken_.c_str());
@@ -430,12 +432,14 @@ void ZrParserCompiler::emit(const PendingEntry& entry)
     if (!registrar_->findFuncOverload(name.c_str(), static_cast<int>(entry.nbArgs), index))
         throwFuncExcep(L"ZRPARSINGEXCEP_OverloadedFuncNotFound", entry.position, name.c_str(), entry.nbArgs);
     ZrFunctionI* func = registrar_->getFunc(index);
+    noteProcessState(*func);
     if (func->isShareable()) {
         program_.append(func, entry.nbArgs, entry.position);
     } else {
         std::unique_ptr<ZrFunctionI> instance(func->spawn());
-        func = instance.get();
-        program_.append(std::move(instance), entry.nbArgs, entry.position);
+        ZrProgramItem& step = program_.append(std::move(instance), entry.nbArgs, entry.position);
+        step.prototype = func;
+        func = static_cast<ZrFunctionI*>(step.item);
         hasSpawnedItems_ = true;
     }
     func->onCompile(this, registrar_);
@@ -488,6 +492,7 @@ void ZrParserCompiler::addFunc(ZrFunctionI* func, unsigned nbArgs)
 {
     // The program owns the instance before anything else can fail.
     program_.append(std::unique_ptr<ZrParserItemI>(func), nbArgs, curPos_);
+    noteProcessState(*func);
     func->onCompile(this, registrar_);
     recordKind(FUNCTION);
     markContent(true);
@@ -556,20 +561,106 @@ void ZrParserCompiler::finishProgram()
     }
     program_.prependHeads(pendingHeads_);
     pendingHeads_.clear();
+    keepRecipe();
     program_.fixValues();
-    foldConstants();
-    pruneConstants();
+    foldConstants(program_);
+    pruneConstants(program_);
     linkVariables();
+}
+
+// ---- instances ----------------------------------------------------------------------------
+
+namespace {
+
+// How many calls of functions that share state with the whole process this thread has compiled.
+thread_local unsigned long processStateUses = 0;
+
+} // namespace
+
+void ZrParserCompiler::noteProcessState(ZrFunctionI& func)
+{
+    if (func.usesProcessState())
+        ++processStateUses;
+}
+
+unsigned long ZrParserCompiler::processStateUseCount()
+{
+    return processStateUses;
+}
+
+// The program as parsed, before folding: each owned instance is remembered by the function it
+// was spawned from, each literal by the constant it was read from. A step placed by a function's
+// own compiler state has no such function, and then there is no recipe.
+void ZrParserCompiler::keepRecipe()
+{
+    recipe_.clear();
+    recipeValueCount_ = 0;
+    if (!keepsRecipe_)
+        return;
+    std::vector<ZrProgramItem> recipe;
+    recipe.reserve(program_.size());
+    for (const ZrProgramItem& step : program_.items) {
+        if (step.ownedItem && !step.prototype)
+            return;
+        ZrProgramItem& copy = recipe.emplace_back();
+        copy.item = step.ownedItem ? nullptr : step.item;
+        copy.prototype = step.prototype;
+        copy.value = step.value;
+        copy.argOffset = step.argOffset;
+        copy.nbArgs = step.nbArgs;
+        copy.position = step.position;
+        copy.constIndex = step.constIndex;
+        copy.isConst = step.isConst;
+        copy.isVarHead = step.isVarHead;
+    }
+    recipe_ = std::move(recipe);
+    recipeValueCount_ = program_.values.size();
+}
+
+// What compiling the same text again would build, without reading the text: the same instances
+// spawned and prepared in the same order, the literals read again from the registrar's constants,
+// and the same folding with its calls and its errors.
+ZrProgram ZrParserCompiler::instantiate()
+{
+    ZrProgram program;
+    program.values.assign(recipeValueCount_, 0.0);
+    program.items.reserve(recipe_.size());
+    std::wstring name;
+    for (const ZrProgramItem& planned : recipe_) {
+        ZrProgramItem& step = program.items.emplace_back();
+        step.item = planned.item;
+        step.prototype = planned.prototype;
+        step.value = planned.value;
+        step.argOffset = planned.argOffset;
+        step.nbArgs = planned.nbArgs;
+        step.position = planned.position;
+        step.constIndex = planned.constIndex;
+        step.isConst = planned.isConst;
+        step.isVarHead = planned.isVarHead;
+        if (planned.constIndex >= 0)
+            registrar_->getConst(static_cast<unsigned>(planned.constIndex), name, step.value);
+        if (planned.prototype) {
+            std::unique_ptr<ZrFunctionI> instance(planned.prototype->spawn());
+            ZrFunctionI* placed = instance.get();
+            step.item = placed;
+            step.ownedItem = std::move(instance);
+            placed->onCompile(this, registrar_);
+        }
+    }
+    program.fixValues();
+    foldConstants(program);
+    pruneConstants(program);
+    return program;
 }
 
 // Wires every producer to the argument slot of its consumer, walking the postfix list with a
 // stack of pending producers, and computes each call whose item is constant and whose
 // arguments all folded.
-void ZrParserCompiler::foldConstants()
+void ZrParserCompiler::foldConstants(ZrProgram& program)
 {
     std::vector<std::size_t> producers;
-    for (std::size_t i = 0; i < program_.size(); ++i) {
-        ZrProgramItem& step = program_[i];
+    for (std::size_t i = 0; i < program.size(); ++i) {
+        ZrProgramItem& step = program[i];
         if (step.isVarHead)
             continue;
         if (!step.isConst) {
@@ -577,7 +668,7 @@ void ZrParserCompiler::foldConstants()
             for (unsigned j = step.nbArgs; j-- > 0;) {
                 if (producers.empty())
                     throwPosExcep(L"ZRPARSINGEXCEP_InternalError", step.position);
-                ZrProgramItem& producer = program_[producers.back()];
+                ZrProgramItem& producer = program[producers.back()];
                 producers.pop_back();
                 producer.result = &step.args[j];
                 if (producer.isConst)
@@ -593,25 +684,25 @@ void ZrParserCompiler::foldConstants()
         producers.push_back(i);
     }
     if (producers.size() != 1)
-        throwPosExcep(L"ZRPARSINGEXCEP_InternalError", program_.back().position);
+        throwPosExcep(L"ZRPARSINGEXCEP_InternalError", program.back().position);
 }
 
 // Constant steps have left their values in their consumers' slots; only the root stays. The
 // result slot of the root moves with it to its new place in the list.
-void ZrParserCompiler::pruneConstants()
+void ZrParserCompiler::pruneConstants(ZrProgram& program)
 {
-    const std::size_t root = program_.size() - 1;
+    const std::size_t root = program.size() - 1;
     std::size_t kept = 0;
-    for (std::size_t i = 0; i < program_.size(); ++i) {
-        ZrProgramItem& step = program_[i];
+    for (std::size_t i = 0; i < program.size(); ++i) {
+        ZrProgramItem& step = program[i];
         if (step.isConst && i != root)
             continue;
         if (kept != i)
-            program_.items[kept] = std::move(step);
+            program.items[kept] = std::move(step);
         ++kept;
     }
-    program_.items.resize(kept);
-    program_.items.shrink_to_fit();
+    program.items.resize(kept);
+    program.items.shrink_to_fit();
 }
 
 // Every use of an own variable reads the slot its head fills.

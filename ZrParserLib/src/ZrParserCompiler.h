@@ -66,6 +66,20 @@ public:
     ZrCompilerI* spawn(ZrRegistrarI* registrar) override;
     unsigned getTextPos(unsigned pos) override;
 
+    // ---- compiling one text for many instances ----
+    // From the next compile on, keep what it takes to build the program again without the text.
+    void keepRecipes(bool keep) { keepsRecipe_ = keep; }
+    // The last compile's text can be built again: every per-use instance was spawned from a
+    // registrar function (no function compiled argument texts of its own).
+    bool hasRecipe() const { return !recipe_.empty(); }
+    // A new program for the last compiled text, as compiling the text again would make it with
+    // the registrar's current constants: fresh per-use instances, folded and pruned. Its variable
+    // uses read the heads of this compiler's own program. Throws what folding throws.
+    ZrProgram instantiate();
+    // How many calls of functions that share state with the whole process (the random
+    // sequence, the global memory) the calling thread has compiled so far, nested texts included.
+    static unsigned long processStateUseCount();
+
 private:
     class DefaultState;
     friend class DefaultState;
@@ -112,8 +126,10 @@ private:
     void emit(const PendingEntry& entry);
     void finishProgram();
     void releaseParseBuffers();
-    void foldConstants();
-    void pruneConstants();
+    void foldConstants(ZrProgram& program);
+    void pruneConstants(ZrProgram& program);
+    void keepRecipe();
+    static void noteProcessState(ZrFunctionI& func);
     void linkVariables();
     void addNaNProgram();
     double toNumber(const std::wstring& token) const;
@@ -145,4 +161,7 @@ private:
     ZrCompilerI* outer_ = nullptr;
     bool autoVarDefinition_ = false;
     bool hasSpawnedItems_ = false;
+    bool keepsRecipe_ = false;
+    std::vector<ZrProgramItem> recipe_; // owned steps hold only their prototype
+    std::size_t recipeValueCount_ = 0;
 };

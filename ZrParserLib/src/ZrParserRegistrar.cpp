@@ -167,6 +167,13 @@ void ZrParserRegistrar::undefineConst(const wchar_t* rawName)
         table.index[table.values[i].first] = i;
 }
 
+void ZrParserRegistrar::setConstValue(unsigned index, double value)
+{
+    if (index >= consts_->values.size())
+        raiseIndex(index, __LINE__);
+    ownConsts().values[index].second = value;
+}
+
 bool ZrParserRegistrar::findConst(const wchar_t* name, unsigned& index)
 {
     auto it = consts_->index.find(textOf(name));

@@ -37,6 +37,8 @@ public:
     bool findConst(const wchar_t* name, unsigned& index) override;
     bool matchOpAt(const wchar_t* text, unsigned length, std::wstring& symbol) override;
     ZrRegistrarI* spawn(bool linkToParent) override;
+    // Gives the constant at `index` (of findConst) a new value, in this registrar only.
+    void setConstValue(unsigned index, double value);
 
     // What the naming rules look at in a new definition (ZrNamingRules.cpp).
     enum class NameRule {

@@ -10,13 +10,15 @@
 struct ZrProgramItem {
     ZrParserItemI* item = nullptr;             // null for a literal constant
     std::unique_ptr<ZrParserItemI> ownedItem;  // the per-use instance that `item` points at, if any
+    ZrFunctionI* prototype = nullptr;          // the registrar's function `ownedItem` was spawned from, if any
     double value = 0.0;                        // the value of a constant step
-    bool isConst = false;                      // the value is known and the step is never called
     double* args = nullptr;                    // nbArgs argument slots in the program's values, filled by producers
-    unsigned nbArgs = 0;
     std::size_t argOffset = 0;                 // where args begin in the program's values
     double* result = nullptr;                  // an args slot of the consumer, or the step's own slot
+    unsigned nbArgs = 0;
     unsigned position = 0;                     // where the step's token began in the space-free text
+    int constIndex = -1;                       // the registrar's constant a literal was read from, if any
+    bool isConst = false;                      // the value is known and the step is never called
     bool isVarHead = false;                    // reads a variable once, at the front of the program
 
     ZrProgramItem() = default;

@@ -81,6 +81,7 @@ class RandomOrganicFct : public ZrFunctionBase<RandomOrganicFct> {
 public:
     static constexpr ZrFunctionInfo info{L"__randorganic", nullptr, L"__randorganic(radInc)", L"Generate an random organic signal", 1, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
+    bool usesProcessState() const override { return true; }
 };
 
 // A clock that, at each half-period boundary, follows the new half-period with the given
@@ -94,6 +95,7 @@ public:
     static constexpr ZrFunctionInfo info{L"__randclock", nullptr, L"__randclock(radInc, probability)",
                                     L"Generate a clock signal 0 and 1. After a phase, may randomly stay at the same level another phase", 2, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
+    bool usesProcessState() const override { return true; }
 };
 
 // 1 for trunc(duration + 0.5) evaluations each time the phase reaches a whole period, else -1.
@@ -118,4 +120,5 @@ public:
     static constexpr ZrFunctionInfo info{L"__randpulse", nullptr, L"randpulse(radInc, duration, probability)",
                                     L"Generate a pulse at random time given the probability from 0% to 100%.", 3, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
+    bool usesProcessState() const override { return true; }
 };

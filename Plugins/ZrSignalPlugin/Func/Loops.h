@@ -66,6 +66,7 @@ public:
         L"randloop", nullptr, L"randloop(totalDuration, crossfadeDuration, fct1, fct2, fct3, ...)",
         L"Select a random function at regular interval. Crossfade when switching function.", 3, false, false};
     int nextStep() override;
+    bool usesProcessState() const override { return true; }
 };
 
 // Plays each entry once and stays on the last; a positive resetFct goes back to the first.

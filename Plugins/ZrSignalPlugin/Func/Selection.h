@@ -90,6 +90,7 @@ class RandIntFct : public ZrFunctionBase<RandIntFct> {
 public:
     static constexpr ZrFunctionInfo info{L"randint", nullptr, L"randint(min, max)", L"Random integer value between min and max.", 2, false, false};
     double evaluate(unsigned nbArgs, const double* args) override;
+    bool usesProcessState() const override { return true; }
 };
 
 // Stores the value into global memory slot trunc(id) and returns it; ids outside [0, 99] store
@@ -98,6 +99,7 @@ class MemFct : public ZrFunctionBase<MemFct> {
 public:
     static constexpr ZrFunctionInfo info{L"gmem", nullptr, L"gmem(id, value)", L"Set global memory value. Id from 0 to 99.", 2, false, true};
     double evaluate(unsigned nbArgs, const double* args) override;
+    bool usesProcessState() const override { return true; }
 };
 
 // The value of global memory slot trunc(id); ids outside [0, 99] give 0.
@@ -105,4 +107,5 @@ class RecallFct : public ZrFunctionBase<RecallFct> {
 public:
     static constexpr ZrFunctionInfo info{L"grecall", nullptr, L"grecall(id)", L"Get global memory value. Id from 0 to 99.", 1, false, true};
     double evaluate(unsigned nbArgs, const double* args) override;
+    bool usesProcessState() const override { return true; }
 };

@@ -45,4 +45,7 @@ public:
     virtual void onCompile(ZrCompilerI* /*compiler*/, ZrRegistrarI* /*registrar*/) {}
     // A new instance of the same class in its initial state; the caller owns it.
     virtual ZrFunctionI* spawn() const = 0;
+    // True when a call reads or changes state that the whole process shares (the random
+    // sequence, the global memory), so calls in different formulas must keep their order.
+    virtual bool usesProcessState() const { return false; }
 };

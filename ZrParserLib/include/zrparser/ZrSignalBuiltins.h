@@ -57,6 +57,7 @@ class ZR_API RandFct : public ZrFunctionBase<RandFct> {
 public:
     static constexpr ZrFunctionInfo info{L"rand", L"rand2", L"rand()", L"Random value between 0 and 100", 0, false, true};
     double evaluate(unsigned nbArgs, const double* args) override;
+    bool usesProcessState() const override { return true; }
 };
 
 // A fresh random value from min to max inclusive.
@@ -65,4 +66,5 @@ public:
     static constexpr ZrFunctionInfo info{L"rand", L"rand1", L"rand([min=0], [max=100])", L"Random value between min and max.",
                                          2, false, true};
     double evaluate(unsigned nbArgs, const double* args) override;
+    bool usesProcessState() const override { return true; }
 };
