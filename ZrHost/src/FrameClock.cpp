@@ -55,6 +55,17 @@ void FrameClock::beginFrameNow()
     frameHere = true;
 }
 
+FrameClock::Instant FrameClock::threadInstant()
+{
+    return {frameHere, frameNow};
+}
+
+void FrameClock::adoptInstant(Instant instant)
+{
+    frameHere = instant.inFrame;
+    frameNow = instant.tick;
+}
+
 void FrameClock::enterFrame(std::uint64_t frame)
 {
     if (mode_ == ClockMode::Simulated) {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
+#include <thread>
 #include <variant>
 
 #include "zrhost/InputError.h"
@@ -55,7 +56,9 @@ ShowRunner::ShowRunner(const ShowRunOptions& options, ShowEvents& events) : opti
     });
     if (options_.seed)
         std::srand(*options_.seed);
-    formulas_ = std::make_unique<FixtureFormulas>(show_, *patch_, host_->parser(), problems);
+    FormulaEngineOptions engine;
+    engine.threads = options_.threads ? options_.threads : std::max(1u, std::thread::hardware_concurrency());
+    formulas_ = std::make_unique<FixtureFormulas>(show_, *patch_, host_->parser(), problems, engine);
     openMidi(problems);
     if (!problems.empty())
         throw ShowRefused(std::move(problems));

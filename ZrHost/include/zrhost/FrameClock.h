@@ -31,6 +31,15 @@ public:
     // Whether output should reach its reader frame by frame.
     bool isRealTime() const { return mode_ == ClockMode::Real; }
 
+    // What the tick count reads on the calling thread, for threads that work on its frame:
+    // each adopts it before it evaluates, and so reads the frame's instant too.
+    struct Instant {
+        bool inFrame = false;
+        std::uint64_t tick = 0;
+    };
+    static Instant threadInstant();
+    static void adoptInstant(Instant instant);
+
 private:
     ClockMode mode_;
     double fps_;

@@ -17,6 +17,9 @@ void addShowFramesOptions(CLI::App& command, zrshow::ShowRunOptions& options, co
 {
     addFramesOption(command, options.frames, framesHelp);
     addClockOption(command, options.clock, clockHelp);
+    command.add_option("--threads", options.threads, "Threads that evaluate each frame (default: one per core)")
+        ->check(CLI::Range(1u, 1024u))
+        ->type_name("N");
 }
 
 void addShowFeedOptions(CLI::App& command, zrshow::ShowRunOptions& options)
