@@ -26,8 +26,9 @@ struct ShowResult {
 };
 
 // `formulas` formulas of the show mix, each in its own child parser linked to one host parser
-// with the signal plug-in, evaluated once per frame.
-ShowResult runShow(const OurEngine& engine, std::size_t formulas);
+// with the signal plug-in, or (asInstances) as instances of one formula per text of the mix,
+// evaluated once per frame.
+ShowResult runShow(const OurEngine& engine, std::size_t formulas, bool asInstances);
 
 // Median nanoseconds of compiling `text` in a show's host parser.
 double showCompileNs(const OurEngine& engine, const std::wstring& text);

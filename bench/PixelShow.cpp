@@ -11,7 +11,6 @@
 #include "zrhost/FrameClock.h"
 #include "zrshow/ShowRunOptions.h"
 #include "zrshow/outputs/DmxLevels.h"
-#include "zrshow/show/FixtureFormulas.h"
 #include "zrshow/show/ShowFile.h"
 #include "zrshow/show/ShowHost.h"
 #include "zrshow/show/ShowPatch.h"
@@ -48,7 +47,7 @@ std::string pixelShowText(unsigned universes)
 
 } // namespace
 
-PixelShowResult runPixelShow(const OurEngine& engine, unsigned universes)
+PixelShowResult runPixelShow(const OurEngine& engine, unsigned universes, const zrshow::FormulaEngineOptions& options)
 {
     const std::string text = pixelShowText(universes);
     zrshow::ShowProblems problems("pixels.toml");
@@ -59,7 +58,7 @@ PixelShowResult runPixelShow(const OurEngine& engine, unsigned universes)
     const zrshow::ShowPatch patch(show, problems);
     zrshow::ShowHost host(show, zrshow::ShowInputFiles{}, problems);
     engine.setup(host.parser());
-    zrshow::FixtureFormulas formulas(show, patch, host.parser(), problems);
+    zrshow::FixtureFormulas formulas(show, patch, host.parser(), problems, options);
     const double loadNs = nanosecondsSince(loadStart);
     const std::size_t heapAfter = heapInUse();
     if (!problems.empty())

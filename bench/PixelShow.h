@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "OurEngines.h"
+#include "zrshow/show/FixtureFormulas.h"
 
 namespace bench {
 
@@ -16,7 +17,7 @@ struct PixelShowResult {
 };
 
 // The pixel show of `universes` universes of 170 RGB pixels (510 channels each), on the
-// simulated clock, one thread.
-PixelShowResult runPixelShow(const OurEngine& engine, unsigned universes);
+// simulated clock, its formulas compiled and run as `options` says.
+PixelShowResult runPixelShow(const OurEngine& engine, unsigned universes, const zrshow::FormulaEngineOptions& options);
 
 } // namespace bench

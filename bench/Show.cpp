@@ -6,6 +6,7 @@
 
 #include "Measure.h"
 #include "Ours.h"
+#include "zrparser/ZrFormulaInstances.h"
 #include "zrsignal/CSignalPlugin.h"
 
 namespace bench {
@@ -65,17 +66,31 @@ double levelAt(long frame)
 
 } // namespace
 
-ShowResult runShow(const OurEngine& engine, std::size_t formulas)
+ShowResult runShow(const OurEngine& engine, std::size_t formulas, bool asInstances)
 {
     ShowHost host(engine);
     std::vector<std::unique_ptr<ZrParser>> parsers;
+    std::vector<std::unique_ptr<ZrFormulaInstances>> groups;
     std::vector<double> compileNs, childNs;
     parsers.reserve(formulas);
     compileNs.reserve(formulas);
     childNs.reserve(formulas);
 
     const std::size_t heapBefore = heapInUse();
-    for (std::size_t i = 0; i < formulas; ++i) {
+    if (asInstances) {
+        // Each text of the mix once, with an instance per formula that uses it.
+        for (const wchar_t* text : mix)
+            groups.push_back(std::make_unique<ZrFormulaInstances>(host.parser, text, std::vector<std::wstring>{}));
+        for (std::size_t i = 0; i < formulas; ++i) {
+            const Clock::time_point start = Clock::now();
+            groups[i % std::size(mix)]->add({});
+            compileNs.push_back(nanosecondsSince(start));
+        }
+        for (const auto& group : groups)
+            group->shrinkToFit();
+        childNs.push_back(0);
+    }
+    for (std::size_t i = 0; i < formulas && !asInstances; ++i) {
         const Clock::time_point start = Clock::now();
         auto child = std::make_unique<ZrParser>(host.parser.getCompiler(), host.parser.getRegistrar(), true);
         engine.setup(*child);
@@ -93,6 +108,9 @@ ShowResult runShow(const OurEngine& engine, std::size_t formulas)
         double sum = 0;
         for (const auto& parser : parsers)
             sum += parser->evaluate();
+        for (const auto& group : groups)
+            for (std::size_t i = 0, n = group->size(); i < n; ++i)
+                sum += group->evaluate(i);
         sink = sink + sum;
     };
     // At least 200 frames for a meaningful 99th percentile, more while within 1.5 s.

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
+#include <thread>
 
 #include "Columns.h"
 #include "Ours.h"
@@ -175,19 +176,25 @@ void printTable(const std::vector<Triple>& inputs)
 
 void printShow()
 {
-    std::printf("### Show: formulas evaluated once per frame, each in a child parser of one host\n\n"
-                "| engine | formulas | ns per formula per frame | frame (median) | frame (p99) | bytes per formula "
-                "| compile per formula (median) | child parser (median) |\n"
-                "|---|---:|---:|---:|---:|---:|---:|---:|\n");
+    std::printf("### Show: the ten-formula mix evaluated once per frame, each formula in a child parser of one "
+                "host, or each text of the mix one formula with an instance per use\n\n"
+                "| engine | formulas | formulas | ns per formula per frame | frame (median) | frame (p99) "
+                "| bytes per formula | compile per formula (median) | child parser (median) |\n"
+                "|---|---|---:|---:|---:|---:|---:|---:|---:|\n");
     for (const OurEngine& engine : ourEngines) {
-        // Unreported: the process's first heap growth would otherwise fall on the first show.
-        runShow(engine, 1000);
-        for (std::size_t formulas : {1000, 10000, 100000}) {
-            std::fprintf(stderr, "show of %zu formulas, %s\n", formulas, engine.name);
-            const ShowResult r = runShow(engine, formulas);
-            std::printf("| %s | %zu | %.1f | %.3f ms | %.3f ms | %.0f | %.2f µs | %.2f µs |\n", engine.name, formulas,
-                        r.nsPerFormula, r.frameMedianNs / 1e6, r.frameP99Ns / 1e6, r.bytesPerFormula,
-                        r.compileNs / 1e3, r.childParserNs / 1e3);
+        for (const bool asInstances : {false, true}) {
+            if (asInstances && &engine != &ourEngines[std::size(ourEngines) - 1])
+                continue; // instances run their own plan, whatever the tier
+            const char* way = asInstances ? "instances" : "child parsers";
+            // Unreported: the process's first heap growth would otherwise fall on the first show.
+            runShow(engine, 1000, asInstances);
+            for (std::size_t formulas : {1000, 10000, 100000}) {
+                std::fprintf(stderr, "show of %zu formulas, %s, %s\n", formulas, engine.name, way);
+                const ShowResult r = runShow(engine, formulas, asInstances);
+                std::printf("| %s | %s | %zu | %.1f | %.3f ms | %.3f ms | %.0f | %.2f µs | %.2f µs |\n", engine.name, way,
+                            formulas, r.nsPerFormula, r.frameMedianNs / 1e6, r.frameP99Ns / 1e6, r.bytesPerFormula,
+                            r.compileNs / 1e3, r.childParserNs / 1e3);
+            }
         }
     }
     std::printf("\n");
@@ -195,14 +202,27 @@ void printShow()
 
 void printPixelShow()
 {
-    std::printf("### Pixel show: 100 universes of 170 RGB pixels, a child parser per channel\n\n"
-                "| engine | channels | load and compile | bytes per channel | frame (mean) | frame (p99) |\n"
-                "|---|---:|---:|---:|---:|---:|\n");
-    for (const OurEngine& engine : ourEngines) {
-        std::fprintf(stderr, "pixel show, %s\n", engine.name);
-        const PixelShowResult r = runPixelShow(engine, 100);
-        std::printf("| %s | %zu | %.2f s | %.0f | %.3f ms | %.3f ms |\n", engine.name, r.channels, r.loadNs / 1e9,
-                    r.bytesPerChannel, r.frameMeanNs / 1e6, r.frameP99Ns / 1e6);
+    const unsigned cores = std::max(2u, std::thread::hardware_concurrency());
+    std::printf("### Pixel show: 100 universes of 170 RGB pixels\n\n"
+                "| engine | formulas | threads | channels | load and compile | bytes per channel | frame (mean) "
+                "| frame (p99) |\n|---|---|---:|---:|---:|---:|---:|---:|\n");
+    struct Way {
+        const OurEngine& engine;
+        const char* formulas;
+        zrshow::FormulaEngineOptions options;
+    };
+    const OurEngine& machineCode = ourEngines[std::size(ourEngines) - 1];
+    const Way ways[] = {
+        {machineCode, "a child parser per channel", {true, 1}},
+        {machineCode, "one per group channel", {false, 1}},
+        {machineCode, "one per group channel", {false, cores}},
+    };
+    for (const Way& way : ways) {
+        std::fprintf(stderr, "pixel show, %s, %s, %u threads\n", way.engine.name, way.formulas, way.options.threads);
+        const PixelShowResult r = runPixelShow(way.engine, 100, way.options);
+        std::printf("| %s | %s | %u | %zu | %.2f s | %.0f | %.3f ms | %.3f ms |\n", way.engine.name, way.formulas,
+                    way.options.threads, r.channels, r.loadNs / 1e9, r.bytesPerChannel, r.frameMeanNs / 1e6,
+                    r.frameP99Ns / 1e6);
     }
     std::printf("\n");
 }
@@ -244,7 +264,7 @@ int main(int argc, char** argv)
                 return true;
         return false;
     };
-    std::printf("Built with %s, flags `%s`; one thread.\n\n", ZR_BENCH_COMPILER, ZR_BENCH_FLAGS);
+    std::printf("Built with %s, flags `%s`; one thread unless a table says otherwise.\n\n", ZR_BENCH_COMPILER, ZR_BENCH_FLAGS);
     try {
         if (wanted("table"))
             bench::printTable(bench::makeInputs());
