@@ -1,6 +1,6 @@
 // A show's formulas: one formula per group channel with an instance per fixture, compiled in
 // patch order; independent formulas shared out among the frame's threads, the others kept in
-// patch order; levels written to the slots in patch order.
+// patch order. The patch gives every slot one channel, so each thread writes its own levels.
 #include "zrshow/show/FixtureFormulas.h"
 
 #include <algorithm>
@@ -71,8 +71,6 @@ FixtureFormulas::FixtureFormulas(const ShowFile& show, const ShowPatch& patch, Z
     }
     for (const auto& formula : formulas_)
         formula->shrinkToFit();
-    levels_.assign(running_.size(), 0.0);
-    threw_.assign(running_.size(), 0);
     if (options_.threads > 1 && !options_.childParsers)
         workers_ = std::make_unique<FrameWorkers>(options_.threads);
     schedule();
@@ -131,6 +129,7 @@ void FixtureFormulas::schedule()
         }
     std::stable_sort(cut.begin() + 1, cut.end(), [](const auto& a, const auto& b) { return a.size() > b.size(); });
     parts_.assign(threads, {});
+    partFailures_.assign(threads, {});
     for (auto& piece : cut) {
         auto& lightest = *std::min_element(parts_.begin(), parts_.end(),
                                            [](const auto& a, const auto& b) { return a.size() < b.size(); });
@@ -140,20 +139,23 @@ void FixtureFormulas::schedule()
 
 void FixtureFormulas::evaluatePart(unsigned part)
 {
+    unsigned failures = 0;
     for (const std::uint32_t position : parts_[part]) {
         Running& channel = running_[position];
         try {
-            levels_[position] = channel.parser ? channel.parser->evaluate() : channel.formula->evaluate(channel.instance);
-            threw_[position] = 0;
+            const double level = channel.parser ? channel.parser->evaluate() : channel.formula->evaluate(channel.instance);
+            writeLevel(&(*frameUniverses_)[channel.universe][channel.slot], channel.width, level);
         } catch (...) {
             // Whatever a formula throws, the show goes on; its slots hold their last value.
-            threw_[position] = 1;
+            ++failures;
         }
     }
+    partFailures_[part].count = failures;
 }
 
 unsigned FixtureFormulas::evaluate(std::vector<DmxSlots>& universes)
 {
+    frameUniverses_ = &universes;
     if (workers_) {
         instant_ = zrhost::FrameClock::threadInstant();
         workers_->run(
@@ -167,16 +169,8 @@ unsigned FixtureFormulas::evaluate(std::vector<DmxSlots>& universes)
         evaluatePart(0);
     }
     unsigned failures = 0;
-    for (std::size_t position = 0; position < running_.size(); ++position) {
-        const Running& channel = running_[position];
-        if (!channel.formula && !channel.parser)
-            continue;
-        if (threw_[position]) {
-            ++failures;
-            continue;
-        }
-        writeLevel(&universes[channel.universe][channel.slot], channel.width, levels_[position]);
-    }
+    for (const PartFailures& part : partFailures_)
+        failures += part.count;
     return failures;
 }
 

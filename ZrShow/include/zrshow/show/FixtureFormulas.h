@@ -43,8 +43,9 @@ public:
     FixtureFormulas(const FixtureFormulas&) = delete;
     FixtureFormulas& operator=(const FixtureFormulas&) = delete;
 
-    // Evaluates every formula once and writes its level into its slots of `universes`, in patch
-    // order. A formula that throws keeps its slots as they were; returns how many threw.
+    // Evaluates every formula once and writes its level into its slots of `universes` (the
+    // patch gives every slot one channel). A formula that throws keeps its slots as they were;
+    // returns how many threw.
     // Formulas that share process state (the random sequence, the global memory) run one after
     // another in patch order, the others in any order on any thread: the values are those of a
     // run in patch order on one thread. Allocates nothing.
@@ -88,8 +89,11 @@ private:
     std::vector<Running> running_;
     std::vector<std::unique_ptr<ZrFormulaInstances>> formulas_;
     std::vector<std::vector<std::uint32_t>> parts_; // positions each thread evaluates, in order
-    std::vector<double> levels_;                    // by position, this frame
-    std::vector<std::uint8_t> threw_;               // by position, this frame
+    std::vector<DmxSlots>* frameUniverses_ = nullptr; // this frame's
+    struct alignas(64) PartFailures {
+        unsigned count = 0;
+    };
+    std::vector<PartFailures> partFailures_;
     std::unique_ptr<FrameWorkers> workers_;
     zrhost::FrameClock::Instant instant_; // the frame's, for the workers
 };
