@@ -193,10 +193,14 @@ TEST_F(ExecutionTiers, RandomExpressionsGiveTheReferenceValuesAndCalls)
 
 namespace {
 
+enum class InstanceWay { ChildParsers, OneByOne, AllAtOnce };
+
 // Three instances of one expression, whose constant k is -0, 2.5 and NaN, evaluated in turn
-// each frame: as child parsers of one host, or as the instances of one formula.
-TierRun runInstances(const std::wstring& expr, bool asOneFormula, int* shared = nullptr)
+// each frame: as child parsers of one host, or as the instances of one formula, evaluated one
+// by one or all in one call (machine code looping over them).
+TierRun runInstances(const std::wstring& expr, InstanceWay way, int* shared = nullptr)
 {
+    const bool asOneFormula = way != InstanceWay::ChildParsers;
     TierRun run;
     ZrParser host;
     makeRoomForSignalPlugin(host);
@@ -234,8 +238,13 @@ TierRun runInstances(const std::wstring& expr, bool asOneFormula, int* shared = 
         x = INPUTS[frame % std::size(INPUTS)];
         y = INPUTS[(frame * 7 + 3) % std::size(INPUTS)];
         z = frame * 0.25 - 2;
+        double results[std::size(constants)];
+        if (way == InstanceWay::AllAtOnce)
+            instances.evaluate(0, std::size(constants), results);
         for (std::size_t i = 0; i < std::size(constants); ++i)
-            run.values.push_back(asOneFormula ? instances.evaluate(i) : children[i]->evaluate());
+            run.values.push_back(way == InstanceWay::AllAtOnce ? results[i]
+                                 : asOneFormula                ? instances.evaluate(i)
+                                                               : children[i]->evaluate());
     }
     return run;
 }
@@ -251,7 +260,9 @@ TEST(FormulaInstances, RandomExpressionsGiveWhatEachInstanceAloneGives)
         if (n % 4 == 0)
             expr = L"step(" + expr + L") * k";
         SCOPED_TRACE(narrow(expr));
-        expectSameRuns(runInstances(expr, false), runInstances(expr, true, &shared));
+        const TierRun reference = runInstances(expr, InstanceWay::ChildParsers);
+        expectSameRuns(reference, runInstances(expr, InstanceWay::OneByOne, &shared));
+        expectSameRuns(reference, runInstances(expr, InstanceWay::AllAtOnce));
         if (HasFatalFailure())
             return;
     }

@@ -4,6 +4,7 @@
 // the host reads them, and before every call (all SSE registers are the callee's to change).
 #include "ZrX86CodeGenerator.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -25,12 +26,15 @@ JitRuntime& runtime()
     return instance;
 }
 
-class X86MachineCode final : public ZrMachineCodeI {
+// Code made by the runtime, released with it; Interface is ZrMachineCodeI or ZrInstanceLoopI.
+template <class Interface>
+class X86Code final : public Interface {
 public:
-    explicit X86MachineCode(Entry entry) : entry_(entry) {}
-    X86MachineCode(const X86MachineCode&) = delete;
-    X86MachineCode& operator=(const X86MachineCode&) = delete;
-    ~X86MachineCode() override { runtime().release(entry_); }
+    using Entry = typename Interface::Entry;
+    explicit X86Code(Entry entry) : entry_(entry) {}
+    X86Code(const X86Code&) = delete;
+    X86Code& operator=(const X86Code&) = delete;
+    ~X86Code() override { runtime().release(entry_); }
     Entry entry() const override { return entry_; }
 
 private:
@@ -64,25 +68,55 @@ bool readsOperands(ZrPlanOp op)
 
 class Emitter {
 public:
+    // With a layout, the block's values are addressed from a row's start and the named per-use
+    // instances from a row of them (emitLoop); every other address is absolute.
     Emitter(x86::Assembler& a, std::span<const ZrPlanStep> steps, const double* result,
-            std::pmr::memory_resource* scratch)
-        : a_(a), steps_(steps), result_(result), base_(reinterpret_cast<std::intptr_t>(result)), uses_(scratch),
+            std::pmr::memory_resource* scratch, const ZrInstanceLayout* layout = nullptr)
+        : a_(a), steps_(steps), result_(result), layout_(layout),
+          base_(reinterpret_cast<std::intptr_t>(layout ? layout->block : result)), uses_(scratch),
           registerOf_(scratch), stored_(scratch)
     {
         countUses();
+        if (layout_)
+            baseRegister_ = x86::rbx;
+    }
+
+    // The loop over instances: values (rdi), items (rsi), count (rdx), results (rcx). rbx walks
+    // the rows of values, r12 the rows of per-use instances, r13 counts down, r14 the results.
+    void emitLoop()
+    {
+        defineConstantLabels();
+        for (const x86::Gp& saved : {x86::rbx, x86::r12, x86::r13, x86::r14, x86::r15})
+            a_.push(saved); // five pushes also align the stack for calls
+        a_.mov(x86::rbx, x86::rdi);
+        a_.mov(x86::r12, x86::rsi);
+        a_.mov(x86::r13, x86::rdx);
+        a_.mov(x86::r14, x86::rcx);
+        const Label next = a_.newLabel();
+        const Label done = a_.newLabel();
+        a_.test(x86::r13, x86::r13);
+        a_.jz(done);
+        a_.bind(next);
+        for (const ZrPlanStep& step : steps_)
+            emitStep(step);
+        a_.movsd(x86::qword_ptr(x86::r14), x86::xmm(resultRegister_));
+        a_.add(x86::rbx, imm(static_cast<std::int64_t>(layout_->blockSize * sizeof(double))));
+        a_.add(x86::r12, imm(static_cast<std::int64_t>(layout_->ownItems.size() * sizeof(void*))));
+        a_.add(x86::r14, imm(sizeof(double)));
+        a_.dec(x86::r13);
+        a_.jnz(next);
+        a_.bind(done);
+        for (const x86::Gp& saved : {x86::r15, x86::r14, x86::r13, x86::r12, x86::rbx})
+            a_.pop(saved);
+        a_.ret();
+        embedConstants();
     }
 
     // The entry's argument, the result's address, is the base of the program's values: in rdi,
     // or in rbx (saved for the caller) when the code calls out.
     void emitFunction()
     {
-        hundred_ = a_.newLabel();
-        zero_ = a_.newLabel();
-        signBit_ = a_.newLabel();
-        absoluteMask_ = a_.newLabel();
-        smallest_ = a_.newLabel();
-        largest_ = a_.newLabel();
-        margin_ = a_.newLabel();
+        defineConstantLabels();
         if (callsOut_) {
             a_.push(x86::rbx); // also aligns the stack for calls
             a_.mov(x86::rbx, x86::rdi);
@@ -93,7 +127,24 @@ public:
         if (callsOut_)
             a_.pop(x86::rbx);
         a_.ret();
-        // Constants, 16 bytes each for the packed logical instructions.
+        embedConstants();
+    }
+
+private:
+    void defineConstantLabels()
+    {
+        hundred_ = a_.newLabel();
+        zero_ = a_.newLabel();
+        signBit_ = a_.newLabel();
+        absoluteMask_ = a_.newLabel();
+        smallest_ = a_.newLabel();
+        largest_ = a_.newLabel();
+        margin_ = a_.newLabel();
+    }
+
+    // Constants, 16 bytes each for the packed logical instructions.
+    void embedConstants()
+    {
         a_.align(AlignMode::kData, 16);
         a_.bind(hundred_);
         a_.embedDouble(100.0, 2);
@@ -111,7 +162,6 @@ public:
         a_.embedDouble(0.49, 2);
     }
 
-private:
     struct Use {
         int inlineReaders = 0;       // operands of later steps that read it where it lies
         bool readFromMemory = false; // by a call's arguments, a child parser or the host
@@ -195,11 +245,19 @@ private:
 
     // ---- operands ----
 
-    // The slot at `address`, relative to rbx when it is near, else through `scratch`.
+    // True when `address` lies in the rows of values a loop walks.
+    bool inRow(const void* address) const
+    {
+        const auto at = reinterpret_cast<std::intptr_t>(address);
+        return at >= base_ && at < base_ + static_cast<std::intptr_t>(layout_->blockSize * sizeof(double));
+    }
+
+    // The slot at `address`, relative to the base register when it is near (in a loop: when it
+    // is in the row), else through `scratch`.
     x86::Mem slot(const double* address, const x86::Gp& scratch)
     {
         const std::intptr_t offset = reinterpret_cast<std::intptr_t>(address) - base_;
-        if (offset >= INT32_MIN && offset <= INT32_MAX)
+        if (layout_ ? inRow(address) : offset >= INT32_MIN && offset <= INT32_MAX)
             return x86::qword_ptr(baseRegister_, static_cast<std::int32_t>(offset));
         a_.mov(scratch, imm(reinterpret_cast<std::intptr_t>(address)));
         return x86::qword_ptr(scratch);
@@ -361,9 +419,17 @@ private:
     void emitCall(const ZrPlanStep& step)
     {
         spillAll();
-        a_.mov(x86::rdi, imm(reinterpret_cast<std::intptr_t>(step.item)));
+        const auto own = layout_ ? std::find(layout_->ownItems.begin(), layout_->ownItems.end(), step.item)
+                                 : std::span<ZrParserItemI* const>::iterator{};
+        if (layout_ && own != layout_->ownItems.end())
+            a_.mov(x86::rdi, x86::qword_ptr(x86::r12, static_cast<std::int32_t>((own - layout_->ownItems.begin()) * 8)));
+        else
+            a_.mov(x86::rdi, imm(reinterpret_cast<std::intptr_t>(step.item)));
         a_.mov(x86::esi, imm(step.nbArgs));
-        a_.mov(x86::rdx, imm(reinterpret_cast<std::intptr_t>(step.args)));
+        if (layout_ && inRow(step.args))
+            a_.lea(x86::rdx, x86::ptr(x86::rbx, static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(step.args) - base_)));
+        else
+            a_.mov(x86::rdx, imm(reinterpret_cast<std::intptr_t>(step.args)));
         a_.mov(x86::rax, imm(reinterpret_cast<std::intptr_t>(evaluateFunctionOf(step.item))));
         a_.call(x86::rax);
         takeResult(step.dst);
@@ -473,6 +539,7 @@ private:
     x86::Assembler& a_;
     std::span<const ZrPlanStep> steps_;
     const double* result_;
+    const ZrInstanceLayout* layout_;
     std::intptr_t base_;
     std::pmr::unordered_map<const double*, Use> uses_;
     std::pmr::unordered_map<const double*, int> registerOf_;
@@ -504,5 +571,27 @@ std::unique_ptr<ZrMachineCodeI> ZrX86CodeGenerator::generate(std::span<const ZrP
     ZrMachineCodeI::Entry entry = nullptr;
     if (runtime().add(&entry, &code) != kErrorOk)
         return nullptr;
-    return std::make_unique<X86MachineCode>(entry);
+    return std::make_unique<X86Code<ZrMachineCodeI>>(entry);
+}
+
+std::unique_ptr<ZrInstanceLoopI> ZrX86CodeGenerator::generateLoop(std::span<const ZrPlanStep> steps,
+                                                                  const double* result,
+                                                                  const ZrInstanceLayout& layout)
+{
+    for (const ZrPlanStep& step : steps)
+        if (step.op == ZrPlanOp::Choose || step.op == ZrPlanOp::LoadThrough)
+            return nullptr;
+    if (steps.empty())
+        return nullptr;
+    thread_local CodeHolder code;
+    code.reset(ResetPolicy::kSoft);
+    if (code.init(runtime().environment()) != kErrorOk)
+        return nullptr;
+    x86::Assembler assembler(&code);
+    const zr::ScratchScope scratch;
+    Emitter(assembler, steps, result, scratch.memory(), &layout).emitLoop();
+    ZrInstanceLoopI::Entry entry = nullptr;
+    if (runtime().add(&entry, &code) != kErrorOk)
+        return nullptr;
+    return std::make_unique<X86Code<ZrInstanceLoopI>>(entry);
 }

@@ -8,4 +8,6 @@ class ZrX86CodeGenerator final : public ZrCodeGeneratorI {
 public:
     // Code for `steps`, or null when asmjit cannot make it (out of executable memory, say).
     std::unique_ptr<ZrMachineCodeI> generate(std::span<const ZrPlanStep> steps, const double* result) override;
+    std::unique_ptr<ZrInstanceLoopI> generateLoop(std::span<const ZrPlanStep> steps, const double* result,
+                                                  const ZrInstanceLayout& layout) override;
 };

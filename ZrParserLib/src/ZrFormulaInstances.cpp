@@ -22,6 +22,7 @@ struct ZrFormulaInstances::Shared {
     ZrParserRegistrar* registrar = nullptr;
     std::vector<unsigned> constantIndexes; // of constantNames_ in the first parser's registrar
     std::unique_ptr<ZrInterpreter> plan;   // null when the formula folds into one constant
+    std::unique_ptr<ZrInstanceLoopI> loop; // the plan as machine code, where the first parser has some
     std::size_t stride = 0;                // values per instance
     std::size_t ownPerInstance = 0;        // per-use instances per instance
     std::vector<double> values;            // one row per instance
@@ -91,8 +92,11 @@ void ZrFormulaInstances::share(std::unique_ptr<ZrParser> first)
             if (step.ownedItem)
                 shared->items.push_back(step.ownedItem.get());
         shared->ownPerInstance = shared->items.size();
-        const ZrRelocation relocation{program.values.data(), program.values.size(), shared->items};
-        shared->plan = std::make_unique<ZrInterpreter>(steps, program.back().result, scratch.memory(), &relocation);
+        const ZrInstanceLayout layout{program.values.data(), program.values.size(), shared->items};
+        shared->plan = std::make_unique<ZrInterpreter>(steps, program.back().result, scratch.memory(), &layout);
+        if (ZrCodeGeneratorI* generator = zr::codeGenerator();
+            generator && first->getExecutionTier() == ZrExecutionTier::MachineCode)
+            shared->loop = generator->generateLoop(steps, program.back().result, layout);
         shared->stride = program.values.size();
         shared->values = program.values;
     }
@@ -142,6 +146,17 @@ void ZrFormulaInstances::shrinkToFit()
         shared_->items.shrink_to_fit();
         shared_->owned.shrink_to_fit();
     }
+}
+
+void ZrFormulaInstances::evaluate(std::size_t first, std::size_t count, double* results)
+{
+    if (shared_ && shared_->loop) {
+        shared_->loop->entry()(shared_->values.data() + first * shared_->stride,
+                               shared_->items.data() + first * shared_->ownPerInstance, count, results);
+        return;
+    }
+    for (std::size_t i = 0; i < count; ++i)
+        results[i] = evaluate(first + i);
 }
 
 double ZrFormulaInstances::evaluate(std::size_t instance)

@@ -58,7 +58,7 @@ ZrInterpreter::Instruction ZrInterpreter::translate(const ZrPlanStep& step, cons
 
 // The instructions are made and fused in scratch memory; the interpreter keeps one exact copy.
 ZrInterpreter::ZrInterpreter(std::span<const ZrPlanStep> steps, const double* result,
-                             std::pmr::memory_resource* scratch, const ZrRelocation* relocation)
+                             std::pmr::memory_resource* scratch, const ZrInstanceLayout* relocation)
     : result_(result)
 {
     std::size_t nbChoices = 0;
@@ -84,7 +84,7 @@ ZrInterpreter::ZrInterpreter(std::span<const ZrPlanStep> steps, const double* re
 // Addresses in the block become byte offsets from its start, calls of the named per-use
 // instances become indexes into an instance's table; every other address (a host's variable, a
 // shared item) stays as it is.
-void ZrInterpreter::relocate(const ZrRelocation& relocation)
+void ZrInterpreter::relocate(const ZrInstanceLayout& relocation)
 {
     const auto begin = reinterpret_cast<std::uintptr_t>(relocation.block);
     const std::uintptr_t end = begin + relocation.blockSize * sizeof(double);

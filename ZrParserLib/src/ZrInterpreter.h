@@ -10,14 +10,6 @@
 
 #include "zrparser/ZrExecutionPlan.h"
 
-// The values block and per-use instances a plan was built on, when the same plan is to run for
-// many instances that each have a block of the same layout and their own instances.
-struct ZrRelocation {
-    const double* block = nullptr;
-    std::size_t blockSize = 0;                // in values
-    std::span<ZrParserItemI* const> ownItems; // the per-use instances, in the order of an instance's table
-};
-
 class ZrInterpreter {
 public:
     // Instructions for `steps`, whose last step writes *result; its work is done in `scratch`.
@@ -25,7 +17,7 @@ public:
     // relative to what runRelocated is given; plans with branches or loads through a calling
     // expression cannot be relocated.
     ZrInterpreter(std::span<const ZrPlanStep> steps, const double* result, std::pmr::memory_resource* scratch,
-                  const ZrRelocation* relocation = nullptr);
+                  const ZrInstanceLayout* relocation = nullptr);
 
     // Runs every instruction once, in order; allocates nothing.
     double run() const;
@@ -71,7 +63,7 @@ private:
     }
     // Fuses each arithmetic operation into the arithmetic operation that reads its result.
     static void fuseArithmeticPairs(std::pmr::vector<Instruction>& code, std::pmr::memory_resource* scratch);
-    void relocate(const ZrRelocation& relocation);
+    void relocate(const ZrInstanceLayout& relocation);
     template <bool Relocated>
     double execute(std::uintptr_t base, ZrParserItemI* const* items) const;
 

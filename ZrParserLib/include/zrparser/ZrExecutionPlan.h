@@ -5,6 +5,7 @@
 // turns a plan into machine code implements ZrCodeGeneratorI and is installed by its library.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -77,11 +78,38 @@ public:
     virtual ~ZrMachineCodeI() = default;
 };
 
+// Where a plan's own values and per-use instances lie, when one plan runs for many instances of
+// a formula (ZrFormulaInstances): each instance has a row of values laid out as `block` and a row
+// of per-use instances in the order of `ownItems`. Every other address is shared by them all.
+struct ZrInstanceLayout {
+    const double* block = nullptr;
+    std::size_t blockSize = 0; // in values
+    std::span<ZrParserItemI* const> ownItems;
+};
+
+// Machine code that runs a plan for a run of instances in one loop.
+class ZR_API ZrInstanceLoopI {
+public:
+    // Runs the plan for `count` instances in order: the rows of values from `values` on, the rows
+    // of per-use instances from `items` on; results[i] gets instance i's result.
+    using Entry = void (*)(double* values, ZrParserItemI* const* items, std::size_t count, double* results);
+    virtual Entry entry() const = 0;
+    virtual ~ZrInstanceLoopI() = default;
+};
+
 class ZR_API ZrCodeGeneratorI {
 public:
     // Code that runs `steps` in order and returns *result; null when it cannot be made, and the
     // parser then interprets the plan.
     virtual std::unique_ptr<ZrMachineCodeI> generate(std::span<const ZrPlanStep> steps, const double* result) = 0;
+    // Code that runs `steps` for a run of instances laid out as `layout` (a plan without branches
+    // or loads through a calling expression); null when it cannot be made.
+    virtual std::unique_ptr<ZrInstanceLoopI> generateLoop(std::span<const ZrPlanStep> /*steps*/,
+                                                          const double* /*result*/,
+                                                          const ZrInstanceLayout& /*layout*/)
+    {
+        return nullptr;
+    }
     virtual ~ZrCodeGeneratorI() = default;
 };
 
