@@ -11,6 +11,7 @@
 #include "ZrPlanBuilder.h"
 #include "zrparser/ZrException.h"
 #include "zrparser/ZrParser.h"
+#include "zrparser/ZrPlatform.h"
 #include "zrparser/ZrScratchMemory.h"
 
 // The instances of a formula that compiled without texts of its own. The first instance's
@@ -148,15 +149,23 @@ void ZrFormulaInstances::shrinkToFit()
     }
 }
 
-void ZrFormulaInstances::evaluate(std::size_t first, std::size_t count, double* results)
+std::size_t ZrFormulaInstances::evaluate(std::size_t first, std::size_t count, double* results)
 {
     if (shared_ && shared_->loop) {
         shared_->loop->entry()(shared_->values.data() + first * shared_->stride,
                                shared_->items.data() + first * shared_->ownPerInstance, count, results);
-        return;
+        return 0;
     }
-    for (std::size_t i = 0; i < count; ++i)
-        results[i] = evaluate(first + i);
+    std::size_t threw = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        try {
+            results[i] = evaluate(first + i);
+        } catch (...) {
+            results[i] = zr::nan();
+            ++threw;
+        }
+    }
+    return threw;
 }
 
 double ZrFormulaInstances::evaluate(std::size_t instance)

@@ -36,8 +36,9 @@ public:
     // unless usesProcessState().
     double evaluate(std::size_t instance);
     // Evaluates instances first to first + count - 1 in order, into results[0..count - 1]: in
-    // one loop of machine code where the host's parsers run machine code. Allocates nothing.
-    void evaluate(std::size_t first, std::size_t count, double* results);
+    // one loop of machine code where the host's parsers run machine code. An instance that
+    // throws gives NaN; returns how many threw. Allocates nothing.
+    std::size_t evaluate(std::size_t first, std::size_t count, double* results);
 
     // True when the formula calls functions that share state with the whole process (the random
     // sequence, the global memory): its instances must then be added and evaluated in one fixed

@@ -5,11 +5,13 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <map>
 #include <set>
 #include <utility>
 
 #include "show/FrameWorkers.h"
+#include "zrparser/ZrPlatform.h"
 #include "zrparser/ZrUtf8.h"
 #include "zrshow/show/ShowProblems.h"
 
@@ -95,8 +97,9 @@ void FixtureFormulas::addInstance(ZrFormulaInstances& formula, std::size_t posit
 }
 
 // Formulas that share process state keep patch order among themselves: they form one part that
-// no thread splits. Every other formula's instances may run anywhere; large ones are cut so the
-// threads get even shares, and each piece stays together so a thread walks its rows forward.
+// no thread splits. Every other formula's instances may run anywhere: they are cut into runs of
+// consecutive instances, short enough for the threads to get even shares, each evaluated in one
+// call so that a thread walks a formula's rows forward.
 void FixtureFormulas::schedule()
 {
     std::set<const ZrFormulaInstances*> running;
@@ -105,49 +108,84 @@ void FixtureFormulas::schedule()
     std::erase_if(formulas_, [&](const auto& formula) { return !running.contains(formula.get()); });
 
     const unsigned threads = workers_ ? workers_->size() : 1;
-    std::vector<std::vector<std::uint32_t>> pieces(1); // pieces[0]: in patch order
-    std::map<const ZrFormulaInstances*, std::size_t> pieceOf;
+    std::vector<std::uint32_t> ordered;
+    std::map<const ZrFormulaInstances*, std::vector<std::uint32_t>> independent;
     for (std::uint32_t position = 0; position < running_.size(); ++position) {
         const Running& channel = running_[position];
-        if (channel.parser || (channel.formula && channel.formula->usesProcessState())) {
-            pieces[0].push_back(position);
-        } else if (channel.formula) {
-            auto [at, added] = pieceOf.emplace(channel.formula, pieces.size());
-            if (added)
-                pieces.emplace_back();
-            pieces[at->second].push_back(position);
-        }
+        if (channel.parser || (channel.formula && channel.formula->usesProcessState()))
+            ordered.push_back(position);
+        else if (channel.formula)
+            independent[channel.formula].push_back(position);
     }
-    const std::size_t evenShare = (running_.size() + threads - 1) / threads;
-    const std::size_t longest = std::max<std::size_t>(64, evenShare / 4);
-    std::vector<std::vector<std::uint32_t>> cut;
-    cut.push_back(std::move(pieces[0]));
-    for (std::size_t i = 1; i < pieces.size(); ++i)
-        for (std::size_t from = 0; from < pieces[i].size(); from += longest) {
-            const auto begin = pieces[i].begin() + static_cast<std::ptrdiff_t>(from);
-            cut.emplace_back(begin, begin + static_cast<std::ptrdiff_t>(std::min(longest, pieces[i].size() - from)));
+    positions_.clear();
+    std::vector<std::vector<Piece>> runs(1);
+    // Consecutive positions of one formula's consecutive instances make one piece.
+    const auto cut = [&](const std::vector<std::uint32_t>& positions, std::size_t longest, std::vector<Piece>& into) {
+        for (const std::uint32_t position : positions) {
+            const Running& channel = running_[position];
+            Piece* last = into.empty() ? nullptr : &into.back();
+            const bool follows = last && last->formula == channel.formula && last->count < longest &&
+                                 (!channel.formula || last->firstInstance + last->count == channel.instance);
+            if (follows) {
+                ++last->count;
+            } else {
+                into.push_back({channel.formula, static_cast<std::uint32_t>(channel.instance), 1,
+                                static_cast<std::uint32_t>(positions_.size())});
+            }
+            positions_.push_back(position);
         }
-    std::stable_sort(cut.begin() + 1, cut.end(), [](const auto& a, const auto& b) { return a.size() > b.size(); });
+    };
+    cut(ordered, 1024, runs[0]);
+    const std::size_t longest = std::max<std::size_t>(64, (running_.size() + threads - 1) / threads / 4);
+    std::vector<Piece> pieces;
+    for (auto& [formula, positions] : independent) {
+        std::ranges::sort(positions, {}, [&](std::uint32_t p) { return running_[p].instance; });
+        cut(positions, longest, pieces);
+    }
+    std::ranges::stable_sort(pieces, std::greater{}, &Piece::count);
     parts_.assign(threads, {});
-    partFailures_.assign(threads, {});
-    for (auto& piece : cut) {
-        auto& lightest = *std::min_element(parts_.begin(), parts_.end(),
-                                           [](const auto& a, const auto& b) { return a.size() < b.size(); });
-        lightest.insert(lightest.end(), piece.begin(), piece.end());
+    std::vector<std::size_t> load(threads, 0);
+    parts_[0] = std::move(runs[0]);
+    for (const Piece& piece : parts_[0])
+        load[0] += piece.count;
+    for (const Piece& piece : pieces) {
+        const auto lightest = static_cast<std::size_t>(std::ranges::min_element(load) - load.begin());
+        parts_[lightest].push_back(piece);
+        load[lightest] += piece.count;
     }
+    levels_.assign(threads, {});
+    for (unsigned part = 0; part < threads; ++part) {
+        std::size_t longestPiece = 0;
+        for (const Piece& piece : parts_[part])
+            longestPiece = std::max<std::size_t>(longestPiece, piece.count);
+        levels_[part].resize(longestPiece);
+    }
+    partFailures_.assign(threads, {});
 }
 
 void FixtureFormulas::evaluatePart(unsigned part)
 {
     unsigned failures = 0;
-    for (const std::uint32_t position : parts_[part]) {
-        Running& channel = running_[position];
-        try {
-            const double level = channel.parser ? channel.parser->evaluate() : channel.formula->evaluate(channel.instance);
-            writeLevel(&(*frameUniverses_)[channel.universe][channel.slot], channel.width, level);
-        } catch (...) {
-            // Whatever a formula throws, the show goes on; its slots hold their last value.
-            ++failures;
+    double* levels = levels_[part].data();
+    std::vector<DmxSlots>& universes = *frameUniverses_;
+    for (const Piece& piece : parts_[part]) {
+        const std::uint32_t* positions = positions_.data() + piece.firstPosition;
+        if (piece.formula) {
+            failures += static_cast<unsigned>(piece.formula->evaluate(piece.firstInstance, piece.count, levels));
+        } else {
+            for (std::uint32_t i = 0; i < piece.count; ++i) {
+                try {
+                    levels[i] = running_[positions[i]].parser->evaluate();
+                } catch (...) {
+                    levels[i] = zr::nan();
+                    ++failures;
+                }
+            }
+        }
+        // A formula that threw gives NaN, which leaves its slots as they were: the show goes on.
+        for (std::uint32_t i = 0; i < piece.count; ++i) {
+            const Running& channel = running_[positions[i]];
+            writeLevel(&universes[channel.universe][channel.slot], channel.width, levels[i]);
         }
     }
     partFailures_[part].count = failures;

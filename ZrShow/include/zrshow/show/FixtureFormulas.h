@@ -88,7 +88,17 @@ private:
     FormulaEngineOptions options_;
     std::vector<Running> running_;
     std::vector<std::unique_ptr<ZrFormulaInstances>> formulas_;
-    std::vector<std::vector<std::uint32_t>> parts_; // positions each thread evaluates, in order
+    // A run of consecutive instances of one formula (or, in the reference way, of channels),
+    // evaluated in one call; its positions lie at positions_[firstPosition] on.
+    struct Piece {
+        ZrFormulaInstances* formula;
+        std::uint32_t firstInstance;
+        std::uint32_t count;
+        std::uint32_t firstPosition;
+    };
+    std::vector<std::vector<Piece>> parts_; // what each thread evaluates, in order
+    std::vector<std::uint32_t> positions_;
+    std::vector<std::vector<double>> levels_; // each thread's, as long as its longest piece
     std::vector<DmxSlots>* frameUniverses_ = nullptr; // this frame's
     struct alignas(64) PartFailures {
         unsigned count = 0;
