@@ -4,7 +4,8 @@
 #   scripts/test.sh --all    the full matrix that CI runs: the optimised build and its tests; a
 #                            Release build (-O3) where every warning is an error; every test with
 #                            AddressSanitizer and UndefinedBehaviorSanitizer; the tests of parsers
-#                            on several threads under ThreadSanitizer.
+#                            on several threads and of shows on several frame threads under
+#                            ThreadSanitizer.
 # Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,7 +28,7 @@ done
 if $all; then
     echo "=== tsan ==="
     cmake --preset tsan >/dev/null
-    cmake --build --preset tsan -j "${jobs}" --target threads_test
-    ctest --preset tsan -R '^Threads\.'
+    cmake --build --preset tsan -j "${jobs}" --target threads_test show_differential_test
+    ctest --preset tsan -R '^Threads\.|RandomShow'
 fi
 echo "All tests passed."

@@ -2,7 +2,27 @@
 // the results back; both are waited on with atomic waits, so a frame takes no lock.
 #include "show/FrameWorkers.h"
 
+#include <immintrin.h>
+
 namespace zrshow {
+
+namespace {
+
+// Waits until `value` differs from `old`: first spinning for about as long as waking a sleeping
+// thread takes, since the other side is often nearly there, then sleeping.
+template <class Atomic, class Value>
+void waitWhileEqual(const Atomic& value, Value old)
+{
+    for (int spin = 0; spin < 4000; ++spin) {
+        if (value.load(std::memory_order_acquire) != old)
+            return;
+        _mm_pause();
+    }
+    for (Value now = value.load(std::memory_order_acquire); now == old; now = value.load(std::memory_order_acquire))
+        value.wait(old, std::memory_order_acquire);
+}
+
+} // namespace
 
 FrameWorkers::FrameWorkers(unsigned threads)
 {
@@ -27,14 +47,14 @@ void FrameWorkers::run(void (*work)(void*, unsigned), void* context)
     generation_.notify_all();
     work(context, 0);
     for (unsigned left = pending_.load(std::memory_order_acquire); left != 0; left = pending_.load(std::memory_order_acquire))
-        pending_.wait(left, std::memory_order_acquire);
+        waitWhileEqual(pending_, left);
 }
 
 void FrameWorkers::serve(unsigned part)
 {
     unsigned seen = 0;
     for (;;) {
-        generation_.wait(seen, std::memory_order_acquire);
+        waitWhileEqual(generation_, seen);
         seen = generation_.load(std::memory_order_acquire);
         if (stopping_.load(std::memory_order_relaxed))
             return;
