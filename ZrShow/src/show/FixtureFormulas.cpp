@@ -28,6 +28,7 @@ const std::vector<std::wstring>& instanceConstants()
     return names;
 }
 
+// Their values for one channel, in the same order.
 template <class Channel>
 std::array<double, 2> instanceValues(const Channel& channel)
 {
@@ -83,8 +84,9 @@ FixtureFormulas::~FixtureFormulas() = default;
 std::unique_ptr<ZrParser> FixtureFormulas::compileFor(const Running& channel, const std::wstring& formula) const
 {
     auto parser = std::make_unique<ZrParser>(host_.getCompiler(), host_.getRegistrar(), true);
-    parser->defineConst(L"index", channel.index);
-    parser->defineConst(L"count", channel.count);
+    const auto values = instanceValues(channel);
+    for (std::size_t k = 0; k < values.size(); ++k)
+        parser->defineConst(instanceConstants()[k].c_str(), values[k]);
     parser->compile(formula.c_str());
     return parser;
 }
