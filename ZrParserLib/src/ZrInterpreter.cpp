@@ -97,10 +97,10 @@ void ZrInterpreter::relocate(const ZrInstanceLayout& relocation)
     };
     for (Instruction& i : code_) {
         i.relocated = 0;
-        toOffset(i.dst, DST, i.relocated);
-        toOffset(i.a, A, i.relocated);
-        toOffset(i.b, B, i.relocated);
-        toOffset(i.c, C, i.relocated);
+        toOffset(i.dst, DST_BIT, i.relocated);
+        toOffset(i.a, A_BIT, i.relocated);
+        toOffset(i.b, B_BIT, i.relocated);
+        toOffset(i.c, C_BIT, i.relocated);
         if (i.code == static_cast<Code>(ZrPlanOp::Call)) {
             toOffset(i.args, ARGS, i.relocated);
             for (std::size_t k = 0; k < relocation.ownItems.size(); ++k)
@@ -165,15 +165,6 @@ inline double arithmetic(double x, double y)
 
 } // namespace
 
-// One case per fused pair: inner operation I, outer O, inner result on the left (S = 0) or right.
-#define ZR_FUSED_CASE(I, O, S)                                                                                         \
-    case FUSED + ((I)*4 + (O)) * 2 + (S):                                                                              \
-        *dst = (S) == 0 ? arithmetic<O>(arithmetic<I>(*a, *b), *c) : arithmetic<O>(*c, arithmetic<I>(*a, *b));         \
-        break;
-#define ZR_FUSED_CASES_OF(I, O) ZR_FUSED_CASE(I, O, 0) ZR_FUSED_CASE(I, O, 1)
-#define ZR_FUSED_CASES_INNER(I)                                                                                        \
-    ZR_FUSED_CASES_OF(I, 0) ZR_FUSED_CASES_OF(I, 1) ZR_FUSED_CASES_OF(I, 2) ZR_FUSED_CASES_OF(I, 3)
-
 namespace {
 
 // The address a relocated field stands for: an offset from `base` when its bit is set.
@@ -186,71 +177,84 @@ inline Pointer shifted(Pointer field, std::uintptr_t base, unsigned relocated, u
 
 } // namespace
 
-template <bool Relocated>
-double ZrInterpreter::execute(std::uintptr_t base, ZrParserItemI* const* items) const
-{
-    using namespace zr::kernel;
-    using Op = ZrPlanOp;
-    for (const Instruction& i : code_) {
-        double* dst = i.dst;
-        const double* a = i.a;
-        const double* b = i.b;
-        const double* c = i.c;
-        if constexpr (Relocated) {
-            dst = shifted(dst, base, i.relocated, DST);
-            a = shifted(a, base, i.relocated, A);
-            b = shifted(b, base, i.relocated, B);
-            c = shifted(c, base, i.relocated, C);
-        }
-        switch (i.code) {
-        case static_cast<Code>(Op::Copy): *dst = *a; break;
-        case static_cast<Code>(Op::LoadThrough): *dst = **i.through; break;
-        case static_cast<Code>(Op::Call):
-            if constexpr (Relocated)
-                *dst = ((i.relocated & ITEM) ? items[i.ownItem] : i.item)
-                           ->evaluate(i.nbArgs, shifted(i.args, base, i.relocated, ARGS));
-            else
-                *dst = i.item->evaluate(i.nbArgs, i.args);
-            break;
-        case static_cast<Code>(Op::Add): *dst = *a + *b; break;
-        case static_cast<Code>(Op::Subtract): *dst = *a - *b; break;
-        case static_cast<Code>(Op::Multiply): *dst = *a * *b; break;
-        case static_cast<Code>(Op::Divide): *dst = *a / *b; break;
-        case static_cast<Code>(Op::Negate): *dst = negate(*a); break;
-        case static_cast<Code>(Op::Minimum): *dst = minimum(*a, *b); break;
-        case static_cast<Code>(Op::Maximum): *dst = maximum(*a, *b); break;
-        case static_cast<Code>(Op::Greater): *dst = greater(*a, *b); break;
-        case static_cast<Code>(Op::Less): *dst = less(*a, *b); break;
-        case static_cast<Code>(Op::GreaterEqual): *dst = greaterOrEqual(*a, *b); break;
-        case static_cast<Code>(Op::LessEqual): *dst = lessOrEqual(*a, *b); break;
-        case static_cast<Code>(Op::Equal): *dst = equal(*a, *b); break;
-        case static_cast<Code>(Op::NotEqual): *dst = notEqual(*a, *b); break;
-        case static_cast<Code>(Op::And): *dst = logicalAnd(*a, *b); break;
-        case static_cast<Code>(Op::Or): *dst = logicalOr(*a, *b); break;
-        case static_cast<Code>(Op::Not): *dst = logicalNot(*a); break;
-        case static_cast<Code>(Op::Unary): *dst = i.unary(*a); break;
-        case static_cast<Code>(Op::Binary): *dst = i.binary(*a, *b); break;
-        case static_cast<Code>(Op::Choose): *dst = runBranch(i.branches[*a > 0 ? 0 : 1]); break;
-        case static_cast<Code>(Op::Square): *dst = squareAsPow(*a); break;
-        ZR_FUSED_CASES_INNER(0)
-        ZR_FUSED_CASES_INNER(1)
-        ZR_FUSED_CASES_INNER(2)
-        ZR_FUSED_CASES_INNER(3)
-        default: break;
-        }
-    }
-    if constexpr (Relocated)
-        return *shifted(result_, base, DST, DST);
-    else
-        return *result_;
-}
+// The cases of the run loop, written once for both loops: DST, A, B and C are an instruction's
+// operand addresses, CALL the call of its item, each an expression of the instruction `i`.
+// One case per fused pair: inner operation I, outer O, inner result on the left (S = 0) or right.
+#define ZR_FUSED_CASE(I, O, S)                                                                                         \
+    case FUSED + ((I)*4 + (O)) * 2 + (S):                                                                              \
+        *DST = (S) == 0 ? arithmetic<O>(arithmetic<I>(*A, *B), *C) : arithmetic<O>(*C, arithmetic<I>(*A, *B));         \
+        break;
+#define ZR_FUSED_CASES_OF(I, O) ZR_FUSED_CASE(I, O, 0) ZR_FUSED_CASE(I, O, 1)
+#define ZR_FUSED_CASES_INNER(I)                                                                                        \
+    ZR_FUSED_CASES_OF(I, 0) ZR_FUSED_CASES_OF(I, 1) ZR_FUSED_CASES_OF(I, 2) ZR_FUSED_CASES_OF(I, 3)
+#define ZR_PLAN_CASES                                                                                                  \
+    case static_cast<Code>(Op::Copy): *DST = *A; break;                                                                \
+    case static_cast<Code>(Op::LoadThrough): *DST = **i.through; break;                                                \
+    case static_cast<Code>(Op::Call): *DST = CALL; break;                                                              \
+    case static_cast<Code>(Op::Add): *DST = *A + *B; break;                                                            \
+    case static_cast<Code>(Op::Subtract): *DST = *A - *B; break;                                                       \
+    case static_cast<Code>(Op::Multiply): *DST = *A * *B; break;                                                       \
+    case static_cast<Code>(Op::Divide): *DST = *A / *B; break;                                                         \
+    case static_cast<Code>(Op::Negate): *DST = negate(*A); break;                                                      \
+    case static_cast<Code>(Op::Minimum): *DST = minimum(*A, *B); break;                                                \
+    case static_cast<Code>(Op::Maximum): *DST = maximum(*A, *B); break;                                                \
+    case static_cast<Code>(Op::Greater): *DST = greater(*A, *B); break;                                                \
+    case static_cast<Code>(Op::Less): *DST = less(*A, *B); break;                                                      \
+    case static_cast<Code>(Op::GreaterEqual): *DST = greaterOrEqual(*A, *B); break;                                    \
+    case static_cast<Code>(Op::LessEqual): *DST = lessOrEqual(*A, *B); break;                                          \
+    case static_cast<Code>(Op::Equal): *DST = equal(*A, *B); break;                                                    \
+    case static_cast<Code>(Op::NotEqual): *DST = notEqual(*A, *B); break;                                              \
+    case static_cast<Code>(Op::And): *DST = logicalAnd(*A, *B); break;                                                 \
+    case static_cast<Code>(Op::Or): *DST = logicalOr(*A, *B); break;                                                   \
+    case static_cast<Code>(Op::Not): *DST = logicalNot(*A); break;                                                     \
+    case static_cast<Code>(Op::Unary): *DST = i.unary(*A); break;                                                      \
+    case static_cast<Code>(Op::Binary): *DST = i.binary(*A, *B); break;                                                \
+    case static_cast<Code>(Op::Choose): *DST = runBranch(i.branches[*A > 0 ? 0 : 1]); break;                           \
+    case static_cast<Code>(Op::Square): *DST = squareAsPow(*A); break;                                                 \
+    ZR_FUSED_CASES_INNER(0)                                                                                            \
+    ZR_FUSED_CASES_INNER(1)                                                                                            \
+    ZR_FUSED_CASES_INNER(2)                                                                                            \
+    ZR_FUSED_CASES_INNER(3)                                                                                            \
+    default: break;
 
 double ZrInterpreter::run() const
 {
-    return execute<false>(0, nullptr);
+    using namespace zr::kernel;
+    using Op = ZrPlanOp;
+#define DST i.dst
+#define A i.a
+#define B i.b
+#define C i.c
+#define CALL i.item->evaluate(i.nbArgs, i.args)
+    for (const Instruction& i : code_) {
+        switch (i.code) { ZR_PLAN_CASES }
+    }
+    return *result_;
 }
 
 double ZrInterpreter::runRelocated(double* values, ZrParserItemI* const* items) const
 {
-    return execute<true>(reinterpret_cast<std::uintptr_t>(values), items);
+    using namespace zr::kernel;
+    using Op = ZrPlanOp;
+    const auto base = reinterpret_cast<std::uintptr_t>(values);
+#undef DST
+#undef A
+#undef B
+#undef C
+#undef CALL
+#define DST shifted(i.dst, base, i.relocated, DST_BIT)
+#define A shifted(i.a, base, i.relocated, A_BIT)
+#define B shifted(i.b, base, i.relocated, B_BIT)
+#define C shifted(i.c, base, i.relocated, C_BIT)
+#define CALL                                                                                                           \
+    ((i.relocated & ITEM) ? items[i.ownItem] : i.item)->evaluate(i.nbArgs, shifted(i.args, base, i.relocated, ARGS))
+    for (const Instruction& i : code_) {
+        switch (i.code) { ZR_PLAN_CASES }
+    }
+    return *shifted(result_, base, DST_BIT, DST_BIT);
 }
+#undef DST
+#undef A
+#undef B
+#undef C
+#undef CALL

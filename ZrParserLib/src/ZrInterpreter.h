@@ -34,7 +34,7 @@ private:
     static constexpr Code FUSED = 64;
     // Which fields of a relocated instruction are offsets (bytes into the block, or the index of a
     // per-use instance) rather than addresses.
-    enum Relocated : std::uint8_t { DST = 1, A = 2, B = 4, C = 8, ARGS = 16, ITEM = 32 };
+    enum Relocated : std::uint8_t { DST_BIT = 1, A_BIT = 2, B_BIT = 4, C_BIT = 8, ARGS = 16, ITEM = 32 };
     static Code fusedCode(ZrPlanOp inner, ZrPlanOp outer, bool innerOnTheLeft);
 
     struct Instruction {
@@ -64,8 +64,6 @@ private:
     // Fuses each arithmetic operation into the arithmetic operation that reads its result.
     static void fuseArithmeticPairs(std::pmr::vector<Instruction>& code, std::pmr::memory_resource* scratch);
     void relocate(const ZrInstanceLayout& relocation);
-    template <bool Relocated>
-    double execute(std::uintptr_t base, ZrParserItemI* const* items) const;
 
     std::vector<Instruction> code_;
     std::vector<ZrProgramRunner> branches_; // two per Choose, in order

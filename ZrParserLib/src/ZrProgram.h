@@ -8,18 +8,19 @@
 #include "zrparser/ZrParserItemI.h"
 
 struct ZrProgramItem {
+    // The fields the evaluation loop reads lie where they always have: item, args, nbArgs, result.
     ZrParserItemI* item = nullptr;             // null for a literal constant
     std::unique_ptr<ZrParserItemI> ownedItem;  // the per-use instance that `item` points at, if any
-    ZrFunctionI* prototype = nullptr;          // the registrar's function `ownedItem` was spawned from, if any
     double value = 0.0;                        // the value of a constant step
-    double* args = nullptr;                    // nbArgs argument slots in the program's values, filled by producers
-    std::size_t argOffset = 0;                 // where args begin in the program's values
-    double* result = nullptr;                  // an args slot of the consumer, or the step's own slot
-    unsigned nbArgs = 0;
-    unsigned position = 0;                     // where the step's token began in the space-free text
-    int constIndex = -1;                       // the registrar's constant a literal was read from, if any
     bool isConst = false;                      // the value is known and the step is never called
     bool isVarHead = false;                    // reads a variable once, at the front of the program
+    int constIndex = -1;                       // the registrar's constant a literal was read from, if any
+    double* args = nullptr;                    // nbArgs argument slots in the program's values, filled by producers
+    unsigned nbArgs = 0;
+    unsigned position = 0;                     // where the step's token began in the space-free text
+    std::size_t argOffset = 0;                 // where args begin in the program's values
+    double* result = nullptr;                  // an args slot of the consumer, or the step's own slot
+    ZrFunctionI* prototype = nullptr;          // the registrar's function `ownedItem` was spawned from, if any
 
     ZrProgramItem() = default;
     ZrProgramItem(ZrProgramItem&&) = default;
