@@ -16,6 +16,10 @@ packages+=(ableton-link-dev libasio-dev)
 # of their own (libjack). These are installed without their recommended packages: jackd2 would
 # bring a desktop toolkit.
 lean_packages=(portaudio19-dev jackd2 libjack-jackd2-dev libaubio-dev librtmidi-dev)
+# Fixture profiles come from QLC+'s fixture library; the tests of packets on the wire decode them
+# with Wireshark's dissectors (tshark, without its desktop recommendations).
+packages+=(qlcplus-data)
+lean_packages+=(tshark)
 # A node installed another way (with its own npm) is used as it is.
 command -v node >/dev/null 2>&1 && command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
 missing=()
