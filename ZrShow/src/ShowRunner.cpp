@@ -57,7 +57,7 @@ ShowRunner::ShowRunner(const ShowRunOptions& options, ShowEvents& events) : opti
     if (options_.seed)
         std::srand(*options_.seed);
     FormulaEngineOptions engine;
-    engine.threads = options_.threads ? options_.threads : std::max(1u, std::thread::hardware_concurrency());
+    engine.threads = options_.threads;
     formulas_ = std::make_unique<FixtureFormulas>(show_, *patch_, host_->parser(), problems, engine);
     openMidi(problems);
     if (!problems.empty())
@@ -103,10 +103,11 @@ void ShowRunner::openOutputs()
 {
     // One identity per show file, wherever it is started from.
     const OutputIdentity identity{cidForShow(std::filesystem::absolute(options_.showPath).lexically_normal().string()),
-                                  options_.sourceName};
+                                  options_.sourceName, sacnSyncUniverse(show_), show_.onExit};
+    const std::vector<ShowOutput> outputs = outputsAsSent(show_);
     std::vector<std::unique_ptr<DmxOutput>> sharedThread;
     std::vector<std::vector<std::unique_ptr<DmxOutput>>> ownThreads;
-    for (const ShowOutput& output : show_.outputs) {
+    for (const ShowOutput& output : outputs) {
         auto opened = openOutput(output, patch_->universeIndex(output.universe), identity);
         if (opened->mayWaitOnPeer()) {
             ownThreads.emplace_back();
@@ -115,11 +116,44 @@ void ShowRunner::openOutputs()
             sharedThread.push_back(std::move(opened));
         }
     }
+    // Synchronization packets follow the data packets of each frame on the same thread.
+    for (auto& sync : openSyncOutputs(outputs, identity))
+        sharedThread.push_back(std::move(sync));
     // Threads start only once every output has opened: nothing is sent from a show that fails.
     if (!sharedThread.empty())
         ownThreads.push_back(std::move(sharedThread));
-    for (auto& outputs : ownThreads)
-        senders_.push_back(std::make_unique<SenderThread>(std::move(outputs), universes_.size(), statistics_.errors));
+    for (auto& threadOutputs : ownThreads)
+        senders_.push_back(std::make_unique<SenderThread>(std::move(threadOutputs), universes_.size(),
+                                                          statistics_.errors,
+                                                          [this](const std::string& text) { events_.message(text); }));
+}
+
+void ShowRunner::finishOutputs()
+{
+    if (show_.onExit == ShowExit::Blackout) {
+        for (const auto& sender : senders_) {
+            DmxFrame& out = sender->writable();
+            ++out.number;
+            for (DmxSlots& slots : out.universes)
+                slots.fill(0);
+            sender->publish();
+        }
+    }
+    for (const auto& sender : senders_) {
+        sender->finish();
+        for (const OutputDelivery& delivery : sender->deliveries()) {
+            if (delivery.failed == 0)
+                continue;
+            statistics_.unsentPackets.fetch_add(delivery.failed, std::memory_order_relaxed);
+            const std::string counted = std::to_string(delivery.failed) + " of " +
+                                        std::to_string(delivery.sent + delivery.failed) + " packets not sent (" +
+                                        delivery.reason + ")";
+            events_.message(delivery.name + ": " + counted);
+            if (delivery.sent == 0)
+                undelivered_ += (undelivered_.empty() ? "" : "; ") + delivery.name + " delivered nothing: " + counted;
+        }
+    }
+    senders_.clear();
 }
 
 void ShowRunner::run(const std::atomic<bool>& interrupted)
@@ -140,6 +174,7 @@ void ShowRunner::run(const std::atomic<bool>& interrupted)
             observer_->frameDone(frame, universes_);
         statistics_.recordFrame(std::chrono::steady_clock::now() - begin, pacer.endFrame(frame));
     }
+    finishOutputs();
     elapsed_ = std::chrono::steady_clock::now() - started;
     if (csv_ && !csv_->flush())
         throw InputError("cannot write the CSV rows of the slot values");

@@ -215,6 +215,16 @@ TEST_F(ShowOverNetwork, SacnFramesReachOlad)
     expectRecordedAsPrinted(olad);
 }
 
+// No address: the universe's multicast group out of the veth, which olad's E1.31 plugin joins
+// there; the show's multicast loops back to it.
+TEST_F(ShowOverNetwork, SacnMulticastFramesReachOlad)
+{
+    writeFile(show_, countingShow("sacn", "interface = \"zra\"\nsync = true\n"));
+    const Olad olad(directory_, {"e131"});
+    olad.patchInput("e131", 1);
+    expectRecordedAsPrinted(olad);
+}
+
 TEST_F(ShowOverNetwork, ArtNetFramesReachOlad)
 {
     writeFile(show_, countingShow("artnet", std::string("address = \"") + ADDRESS + "\"\n"));

@@ -2,10 +2,16 @@
 // whose fixtures read their place as x, y, z and continue into the next universe when one is full.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "zrshow/show/FixtureFormulas.h"
 #include "zrshow/show/PixelLayout.h"
+#include "zrshow/show/ShowHost.h"
+#include "zrshow/show/ShowPatch.h"
+#include "zrshow/show/ShowProblems.h"
 
 using namespace zrshow;
 
@@ -91,5 +97,118 @@ TEST(PixelLayout, PositionFilesAreScaledOrRefusedWithTheirLine)
             EXPECT_NE(error.find(c.error), std::string::npos) << error;
         else
             EXPECT_EQ(error, "");
+    }
+}
+
+namespace {
+
+// A show read from text, compiled, and its first frame evaluated into its universes.
+struct PixelShow {
+    ShowProblems problems{"pixels.toml"};
+    ShowFile show;
+    std::unique_ptr<ShowPatch> patch;
+    std::unique_ptr<ShowHost> host;
+    std::unique_ptr<FixtureFormulas> formulas;
+    std::vector<DmxSlots> universes;
+
+    explicit PixelShow(const std::string& text)
+    {
+        show = parseShowText(text, "pixels.toml", problems);
+        patch = std::make_unique<ShowPatch>(show, problems);
+        host = std::make_unique<ShowHost>(show, ShowInputFiles{}, problems);
+        formulas = std::make_unique<FixtureFormulas>(show, *patch, host->parser(), problems);
+        universes.assign(patch->universes().size(), DmxSlots{});
+        formulas->evaluate(universes);
+    }
+};
+
+std::string outputs(std::initializer_list<int> universes)
+{
+    std::string text;
+    for (int u : universes)
+        text += "[[output]]\nuniverse = " + std::to_string(u) + "\nprotocol = \"sacn\"\naddress = \"127.0.0.1\"\n";
+    return text;
+}
+
+// The slot value of `percent`, as levels are written.
+std::uint8_t slotOf(double percent)
+{
+    return static_cast<std::uint8_t>(std::floor(percent * 255.0 / 100.0 + 0.5));
+}
+
+} // namespace
+
+TEST(PixelMaps, EveryPixelOfASerpentineGridReadsItsPlace)
+{
+    const unsigned width = 5, height = 4;
+    PixelShow loaded(outputs({1}) + R"toml(
+[[fixture]]
+name = "wall"
+universe = 1
+address = 11
+layout = { grid = [5, 4], serpentine = true, start = "bottom-right" }
+channels = [ { name = "across", formula = "x * 100" }, { name = "down", formula = "y * 100" },
+             { name = "depth", formula = "z * 100" }, { name = "number", formula = "index" } ]
+)toml");
+    ASSERT_TRUE(loaded.problems.empty()) << loaded.problems.text();
+    ASSERT_EQ(loaded.show.fixtures[0].count, width * height);
+    for (unsigned i = 0; i < width * height; ++i) {
+        const PixelPosition place = expectedGridPosition(i, width, height, true, GridStart::BottomRight);
+        const std::uint8_t* slots = &loaded.universes[0][10 + 4 * i];
+        EXPECT_EQ(slots[0], slotOf(place.x * 100)) << "pixel " << i;
+        EXPECT_EQ(slots[1], slotOf(place.y * 100)) << "pixel " << i;
+        EXPECT_EQ(slots[2], slotOf(50)) << "pixel " << i;
+        EXPECT_EQ(slots[3], slotOf(i)) << "pixel " << i;
+    }
+}
+
+TEST(PixelMaps, AStripLongerThanAUniverseContinuesInTheNextWithoutSplittingAPixel)
+{
+    PixelShow loaded(outputs({1, 2}) + R"toml(
+[[fixture]]
+name = "strip"
+universe = 1
+address = 1
+layout = { strip = 200 }
+channels = [ { name = "red", formula = "index / 2" }, { name = "green", formula = "x * 100" },
+             { name = "blue", formula = "100" } ]
+)toml");
+    ASSERT_TRUE(loaded.problems.empty()) << loaded.problems.text();
+    ASSERT_EQ(loaded.universes.size(), 2u);
+    const auto& first = loaded.universes[0];
+    const auto& second = loaded.universes[1];
+    EXPECT_EQ(first[507], slotOf(169 / 2.0)) << "pixel 170 ends the first universe";
+    EXPECT_EQ(first[509], slotOf(100));
+    EXPECT_EQ(first[510], 0) << "no pixel is split across universes";
+    EXPECT_EQ(first[511], 0);
+    EXPECT_EQ(second[0], slotOf(170 / 2.0)) << "pixel 171 begins the second universe";
+    EXPECT_EQ(second[1], slotOf(170.0 / 199.0 * 100));
+    EXPECT_EQ(second[3 * 29], slotOf(199 / 2.0)) << "the last pixel";
+    EXPECT_EQ(second[3 * 30], 0);
+}
+
+TEST(PixelMaps, LayoutsThatCannotBeFollowedAreRefusedWithTheirLine)
+{
+    struct Case {
+        const char* fixture;
+        const char* problem;
+    };
+    const Case cases[] = {
+        {"layout = { strip = 200 }", "continues in universe 2, which no output sends"},
+        {"layout = { grid = [4, 4] }\ncount = 15", "'count' is 15 but the layout has 16"},
+        {"layout = { grid = [4] }", "grid = [WIDTH, HEIGHT]"},
+        {"layout = { grid = [4, 4], start = \"middle\" }", "unknown start 'middle'"},
+        {"layout = { strip = 10, grid = [2, 5] }", "one of strip, grid"},
+        {"layout = { ring = 10 }", "'ring'"},
+        {"positions = \"missing.csv\"", "missing.csv"},
+        {"positions = \"p.csv\"\nlayout = { strip = 3 }", "either 'layout' or 'positions'"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fixture);
+        PixelShow loaded(outputs({1}) + "[[fixture]]\nname = \"pixels\"\nuniverse = 1\naddress = 1\n" + c.fixture +
+                         "\nchannels = [ { name = \"red\", formula = \"x * 100\" }, { name = \"green\", formula = \"0\" },"
+                         " { name = \"blue\", formula = \"0\" } ]\n");
+        EXPECT_NE(loaded.problems.text().find(c.problem), std::string::npos) << loaded.problems.text();
+        EXPECT_NE(loaded.problems.text().find("pixels.toml:"), std::string::npos) << loaded.problems.text();
     }
 }

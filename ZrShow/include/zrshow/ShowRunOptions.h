@@ -33,7 +33,7 @@ struct ShowRunOptions {
     std::optional<std::string> audioInput;
     std::optional<std::uint16_t> oscPort; // receive OSC on this UDP port
     std::optional<unsigned> seed;         // seeds the random generator before compiling
-    unsigned threads = 0;                 // threads that evaluate each frame; 0: one per core
+    unsigned threads = 0;                 // threads that evaluate each frame; 0: as many as the show keeps busy
     std::string sourceName = "zrshow";    // the sACN source name where the show file gives none; also
                                           // the audio input's client name on a sound server (JACK)
     TempoSourceFactory linkTempo = nullptr; // makes the tempo source of [tempo] source = "link"

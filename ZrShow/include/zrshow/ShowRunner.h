@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "zrparser/ZrExport.h"
@@ -56,9 +57,15 @@ public:
     ShowRunner(const ShowRunner&) = delete;
     ShowRunner& operator=(const ShowRunner&) = delete;
 
-    // Runs frames until the frame count is reached or `interrupted` becomes true. Throws
-    // InputError when the CSV rows cannot be written.
+    // Runs frames until the frame count is reached or `interrupted` becomes true, then ends the
+    // outputs as the show's on_exit says (a blackout frame, the end of each sACN stream) and
+    // reports every output that could not send some of its packets. Throws InputError when the
+    // CSV rows cannot be written.
     void run(const std::atomic<bool>& interrupted);
+
+    // After run(): the outputs that could not send a single packet, and why; empty when every
+    // output delivered. A front end ends such a run with a failure.
+    const std::string& undelivered() const { return undelivered_; }
 
     // Before run(): `observer` sees every frame from then on; it must outlive the run.
     void observe(FrameObserver* observer) { observer_ = observer; }
@@ -85,6 +92,7 @@ private:
     std::vector<std::unique_ptr<LiveInput>> makeLiveInputs(zrhost::HostVariables& variables, ShowProblems& problems);
     void deliver(std::uint64_t frame);
     void openOutputs();
+    void finishOutputs();
     void openMidi(ShowProblems& problems);
 
     ShowRunOptions options_;
@@ -108,6 +116,7 @@ private:
     std::unique_ptr<OscInput> osc_;
     std::unique_ptr<ShowReloader> reloader_;
     std::chrono::duration<double> elapsed_{0};
+    std::string undelivered_;
 };
 
 } // namespace zrshow

@@ -12,6 +12,7 @@ OlaOutput::OlaOutput(const std::string& host, std::uint16_t port, std::uint32_t 
                      std::size_t universeIndex)
     : buffer_(std::make_unique<ola::DmxBuffer>()), universe_(universe), priority_(priority), universeIndex_(universeIndex)
 {
+    name_ = "ola output for universe " + std::to_string(universe_) + " (" + host + ":" + std::to_string(port) + ")";
     ola::client::StreamingClient::Options options;
     options.auto_start = false; // a show never starts olad behind the user's back
     options.server_port = port;

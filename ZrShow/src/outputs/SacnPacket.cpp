@@ -17,7 +17,9 @@ constexpr std::size_t FRAMING_FLAGS_LENGTH = 38;
 constexpr std::size_t FRAMING_VECTOR = 40;
 constexpr std::size_t SOURCE_NAME = 44;
 constexpr std::size_t PRIORITY = 108;
+constexpr std::size_t SYNC_ADDRESS = 109;
 constexpr std::size_t SEQUENCE = 111;
+constexpr std::size_t OPTIONS = 112;
 constexpr std::size_t UNIVERSE = 113;
 constexpr std::size_t DMP_FLAGS_LENGTH = 115;
 constexpr std::size_t DMP_VECTOR = 117;
@@ -27,9 +29,16 @@ constexpr std::size_t PROPERTY_COUNT = 123;
 constexpr std::size_t START_CODE = 125;
 constexpr std::size_t SLOTS = 126;
 
+// The synchronization packet: its sequence number and universe follow the framing vector.
+constexpr std::size_t SYNC_SEQUENCE = 44;
+constexpr std::size_t SYNC_UNIVERSE = 45;
+
 constexpr std::uint32_t VECTOR_ROOT_E131_DATA = 0x00000004;
+constexpr std::uint32_t VECTOR_ROOT_E131_EXTENDED = 0x00000008;
 constexpr std::uint32_t VECTOR_E131_DATA_PACKET = 0x00000002;
+constexpr std::uint32_t VECTOR_E131_EXTENDED_SYNCHRONIZATION = 0x00000001;
 constexpr std::uint8_t VECTOR_DMP_SET_PROPERTY = 0x02;
+constexpr std::uint8_t OPTION_STREAM_TERMINATED = 0x40;
 
 void put16(std::uint8_t* at, std::uint16_t value)
 {
@@ -43,10 +52,18 @@ void put32(std::uint8_t* at, std::uint32_t value)
     put16(at + 2, static_cast<std::uint16_t>(value));
 }
 
-// A PDU's flags (0x7) and the length from `offset` to the end of the packet.
-void putFlagsAndLength(std::uint8_t* packet, std::size_t offset)
+// A PDU's flags (0x7) and the length from `offset` to the end of a packet of `size` octets.
+void putFlagsAndLength(std::uint8_t* packet, std::size_t offset, std::size_t size = SacnPacket::SIZE)
 {
-    put16(packet + offset, static_cast<std::uint16_t>(0x7000 | (SacnPacket::SIZE - offset)));
+    put16(packet + offset, static_cast<std::uint16_t>(0x7000 | (size - offset)));
+}
+
+// The root layer's preamble and identifier, which every E1.31 packet begins with.
+void putPreamble(std::uint8_t* p)
+{
+    put16(p + PREAMBLE, 0x0010);
+    constexpr char IDENTIFIER[12] = {'A', 'S', 'C', '-', 'E', '1', '.', '1', '7', 0, 0, 0};
+    std::copy(std::begin(IDENTIFIER), std::end(IDENTIFIER), p + PACKET_IDENTIFIER);
 }
 
 } // namespace
@@ -54,9 +71,7 @@ void putFlagsAndLength(std::uint8_t* packet, std::size_t offset)
 SacnPacket::SacnPacket(const SacnCid& cid, std::string_view source, std::uint8_t priority, std::uint16_t universe)
 {
     std::uint8_t* p = bytes_.data();
-    put16(p + PREAMBLE, 0x0010);
-    constexpr char IDENTIFIER[12] = {'A', 'S', 'C', '-', 'E', '1', '.', '1', '7', 0, 0, 0};
-    std::copy(std::begin(IDENTIFIER), std::end(IDENTIFIER), p + PACKET_IDENTIFIER);
+    putPreamble(p);
     putFlagsAndLength(p, ROOT_FLAGS_LENGTH);
     put32(p + ROOT_VECTOR, VECTOR_ROOT_E131_DATA);
     std::copy(cid.begin(), cid.end(), p + CID);
@@ -79,8 +94,42 @@ SacnPacket::SacnPacket(const SacnCid& cid, std::string_view source, std::uint8_t
 
 void SacnPacket::setFrame(std::span<const std::uint8_t, DMX_SLOT_COUNT> slots)
 {
-    bytes_[SEQUENCE] = nextSequence_++;
+    advance();
     std::copy(slots.begin(), slots.end(), bytes_.begin() + SLOTS);
+}
+
+void SacnPacket::advance()
+{
+    bytes_[SEQUENCE] = nextSequence_++;
+}
+
+void SacnPacket::setSyncAddress(std::uint16_t syncUniverse)
+{
+    put16(bytes_.data() + SYNC_ADDRESS, syncUniverse);
+}
+
+void SacnPacket::setTerminated(bool terminated)
+{
+    bytes_[OPTIONS] = static_cast<std::uint8_t>(terminated ? bytes_[OPTIONS] | OPTION_STREAM_TERMINATED
+                                                           : bytes_[OPTIONS] & ~OPTION_STREAM_TERMINATED);
+}
+
+SacnSyncPacket::SacnSyncPacket(const SacnCid& cid, std::uint16_t syncUniverse)
+{
+    std::uint8_t* p = bytes_.data();
+    putPreamble(p);
+    putFlagsAndLength(p, ROOT_FLAGS_LENGTH, SIZE);
+    put32(p + ROOT_VECTOR, VECTOR_ROOT_E131_EXTENDED);
+    std::copy(cid.begin(), cid.end(), p + CID);
+    putFlagsAndLength(p, FRAMING_FLAGS_LENGTH, SIZE);
+    put32(p + FRAMING_VECTOR, VECTOR_E131_EXTENDED_SYNCHRONIZATION);
+    put16(p + SYNC_UNIVERSE, syncUniverse);
+    // The two reserved octets after it stay 0.
+}
+
+void SacnSyncPacket::advance()
+{
+    bytes_[SYNC_SEQUENCE] = nextSequence_++;
 }
 
 SacnCid cidForShow(std::string_view absolutePath)

@@ -4,10 +4,10 @@
 #include "zrshow/show/FixtureFormulas.h"
 
 #include <algorithm>
-#include <array>
 #include <functional>
 #include <map>
 #include <set>
+#include <thread>
 #include <utility>
 
 #include "show/FrameWorkers.h"
@@ -21,18 +21,23 @@ using zrhost::LibraryFailure;
 
 namespace {
 
-// The constants every fixture of a group has a value of its own for.
-const std::vector<std::wstring>& instanceConstants()
+// The constants every fixture of a group has a value of its own for; a pixel map's fixtures
+// also know where they sit.
+const std::vector<std::wstring>& instanceConstants(bool placed)
 {
     static const std::vector<std::wstring> names{L"index", L"count"};
-    return names;
+    static const std::vector<std::wstring> placedNames{L"index", L"count", L"x", L"y", L"z"};
+    return placed ? placedNames : names;
 }
 
 // Their values for one channel, in the same order.
 template <class Channel>
-std::array<double, 2> instanceValues(const Channel& channel)
+std::vector<double> instanceValues(const Channel& channel)
 {
-    return {static_cast<double>(channel.index), static_cast<double>(channel.count)};
+    std::vector<double> values{static_cast<double>(channel.index), static_cast<double>(channel.count)};
+    if (channel.place)
+        values.insert(values.end(), {channel.place->x, channel.place->y, channel.place->z});
+    return values;
 }
 
 } // namespace
@@ -41,7 +46,6 @@ FixtureFormulas::FixtureFormulas(const ShowFile& show, const ShowPatch& patch, Z
                                  FormulaEngineOptions options)
     : host_(host), options_(options)
 {
-    options_.threads = std::max(1u, options_.threads);
     running_.reserve(patch.channels().size());
     std::map<std::pair<std::size_t, std::size_t>, ZrFormulaInstances*> groups;
     // A formula refused for one fixture of a group is reported once, not count times.
@@ -50,8 +54,11 @@ FixtureFormulas::FixtureFormulas(const ShowFile& show, const ShowPatch& patch, Z
         const ShowFixture& fixture = show.fixtures[placed.fixture];
         const ShowChannel& channel = fixture.channels[placed.channel];
         const std::size_t position = running_.size();
-        running_.push_back(Running{nullptr, 0, nullptr, placed.universe, placed.slot, placed.width, placed.fixture,
-                                   placed.channel, placed.index, fixture.count});
+        std::optional<PixelPosition> place;
+        if (fixture.pixelMap && placed.index < fixture.pixelMap->positions.size())
+            place = fixture.pixelMap->positions[placed.index];
+        running_.push_back(Running{nullptr, 0, nullptr, placed.universe, placed.slot, placed.width, placed.fineSlot,
+                                   placed.fixture, placed.channel, placed.index, fixture.count, place});
         const std::pair key{placed.fixture, placed.channel};
         if (refused.contains(key))
             continue;
@@ -63,7 +70,10 @@ FixtureFormulas::FixtureFormulas(const ShowFile& show, const ShowPatch& patch, Z
             }
             ZrFormulaInstances*& group = groups[key];
             if (!group)
-                group = formulas_.emplace_back(std::make_unique<ZrFormulaInstances>(host_, formula, instanceConstants())).get();
+                group = formulas_
+                            .emplace_back(std::make_unique<ZrFormulaInstances>(
+                                host_, formula, instanceConstants(running_[position].place.has_value())))
+                            .get();
             addInstance(*group, position);
         } catch (const ZrParserException& e) {
             problems.add(channel.line,
@@ -74,6 +84,10 @@ FixtureFormulas::FixtureFormulas(const ShowFile& show, const ShowPatch& patch, Z
     }
     for (const auto& formula : formulas_)
         formula->shrinkToFit();
+    if (options_.threads == 0) {
+        const auto busy = static_cast<unsigned>(running_.size() / FormulaEngineOptions::CHANNELS_PER_THREAD);
+        options_.threads = std::clamp(busy, 1u, std::max(1u, std::thread::hardware_concurrency()));
+    }
     if (options_.threads > 1 && !options_.childParsers)
         workers_ = std::make_unique<FrameWorkers>(options_.threads);
     schedule();
@@ -86,7 +100,7 @@ std::unique_ptr<ZrParser> FixtureFormulas::compileFor(const Running& channel, co
     auto parser = std::make_unique<ZrParser>(host_.getCompiler(), host_.getRegistrar(), true);
     const auto values = instanceValues(channel);
     for (std::size_t k = 0; k < values.size(); ++k)
-        parser->defineConst(instanceConstants()[k].c_str(), values[k]);
+        parser->defineConst(instanceConstants(channel.place.has_value())[k].c_str(), values[k]);
     parser->compile(formula.c_str());
     return parser;
 }
@@ -187,7 +201,11 @@ void FixtureFormulas::evaluatePart(unsigned part)
         // A formula that threw gives NaN, which leaves its slots as they were: the show goes on.
         for (std::uint32_t i = 0; i < piece.count; ++i) {
             const Running& channel = running_[positions[i]];
-            writeLevel(&universes[channel.universe][channel.slot], channel.width, levels[i]);
+            DmxSlots& slots = universes[channel.universe];
+            if (channel.width == 16)
+                writeLevel(&slots[channel.slot], &slots[channel.fineSlot], levels[i]);
+            else
+                writeLevel(&slots[channel.slot], 8, levels[i]);
         }
     }
     partFailures_[part].count = failures;
@@ -232,7 +250,9 @@ std::optional<LibraryFailure> FixtureFormulas::replace(const std::vector<std::si
         schedule();
         return std::nullopt;
     }
-    auto replacement = std::make_unique<ZrFormulaInstances>(host_, wide, instanceConstants());
+    // The positions of an edit are channels of one group, or one channel.
+    const bool placed = !positions.empty() && running_[positions.front()].place.has_value();
+    auto replacement = std::make_unique<ZrFormulaInstances>(host_, wide, instanceConstants(placed));
     std::vector<std::size_t> instances;
     for (std::size_t position : positions) {
         try {

@@ -13,7 +13,7 @@ namespace {
 template <class Atomic, class Value>
 void waitWhileEqual(const Atomic& value, Value old)
 {
-    for (int spin = 0; spin < 4000; ++spin) {
+    for (int spin = 0; spin < 2000; ++spin) {
         if (value.load(std::memory_order_acquire) != old)
             return;
         _mm_pause();

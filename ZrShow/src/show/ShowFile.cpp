@@ -3,7 +3,9 @@
 #include "zrshow/show/ShowFile.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 #include <optional>
 #include <set>
@@ -11,11 +13,14 @@
 #include <toml++/toml.h>
 
 #include "zrhost/FileText.h"
+#include "zrhost/InputError.h"
 #include "zrhost/NumberText.h"
 #include "zrshow/outputs/ArtNetPacket.h"
 #include "zrshow/outputs/DmxLevels.h"
+#include "zrshow/outputs/NetworkAddress.h"
 #include "zrshow/outputs/OlaOutput.h"
 #include "zrshow/outputs/SacnPacket.h"
+#include "zrshow/show/FixtureProfile.h"
 #include "zrshow/show/ShowProblems.h"
 
 namespace zrshow {
@@ -116,6 +121,18 @@ public:
             return std::nullopt;
         }
         return node->value<std::string>();
+    }
+
+    std::optional<bool> flag(std::string_view key)
+    {
+        const toml::node* node = find(key, false);
+        if (!node)
+            return std::nullopt;
+        if (!node->is_boolean()) {
+            mistyped(*node, key, "true or false");
+            return std::nullopt;
+        }
+        return node->value<bool>();
     }
 
     const toml::array* array(std::string_view key, bool required)
@@ -332,7 +349,8 @@ std::string partName(const toml::table& table, const char* kind, std::size_t num
 std::optional<ShowOutput> readOutput(const toml::table& table, std::size_t number, ShowProblems& problems)
 {
     FieldReader fields(table, partName(table, "output", number), problems,
-                       {"universe", "protocol", "address", "port", "priority", "source"});
+                       {"universe", "protocol", "address", "port", "priority", "source", "interface", "broadcast",
+                        "sync"});
     ShowOutput output;
     output.line = fields.line();
     const auto protocolText = fields.text("protocol", true);
@@ -348,12 +366,39 @@ std::optional<ShowOutput> readOutput(const toml::table& table, std::size_t numbe
         return std::nullopt;
     output.protocol = rules->protocol;
     const auto universe = fields.integer("universe", rules->lowestUniverse, rules->highestUniverse, true);
-    const auto address = fields.text("address", output.protocol != Protocol::Ola);
+    const auto broadcast = fields.flag("broadcast");
+    const bool toAll = broadcast.value_or(false);
+    // sACN without an address goes to the universe's multicast group; Art-Net broadcasts.
+    const auto address = fields.text("address", output.protocol == Protocol::ArtNet && !toAll);
     const auto port = fields.integer("port", 1, 65535, false);
     const auto priority = fields.integer("priority", 0, SacnPacket::HIGHEST_PRIORITY, false);
     const auto source = fields.text("source", false);
+    const auto interfaceName = fields.text("interface", false);
+    const auto sync = fields.flag("sync");
     if (address && address->empty())
         fields.report(fields.lineOf("address"), "'address' is empty");
+    if (output.protocol == Protocol::Ola) {
+        for (const char* key : {"interface", "broadcast", "sync"}) {
+            if (fields.has(key))
+                fields.report(fields.lineOf(key), std::string("'") + key + "' is for sacn and artnet outputs");
+        }
+    } else {
+        const bool sacn = output.protocol == Protocol::Sacn;
+        if (sacn && fields.has("broadcast"))
+            fields.report(fields.lineOf("broadcast"), "sACN is not broadcast: leave 'address' out to send to the "
+                                                      "universe's multicast group");
+        if (sacn && interfaceName && address)
+            fields.report(fields.lineOf("interface"), "'interface' is where multicast goes out: give it without "
+                                                      "'address'");
+        if (!sacn && interfaceName && !toAll)
+            fields.report(fields.lineOf("interface"), "'interface' is where broadcast goes out: give it with "
+                                                      "broadcast = true");
+        if (!sacn && toAll && !address && !interfaceName)
+            fields.report(fields.line(), "broadcast = true needs the 'interface' whose network it goes to, or a "
+                                         "broadcast 'address'");
+        for (const DestinationProblem& problem : checkDestination({sacn, address, interfaceName, toAll && !sacn}))
+            fields.report(fields.lineOf(problem.key), problem.message);
+    }
     if (output.protocol == Protocol::Ola && address && !isLocalHost(*address))
         fields.report(fields.lineOf("address"), "olad takes clients on its own machine only: leave 'address' out "
                                                 "or write \"localhost\"");
@@ -367,11 +412,33 @@ std::optional<ShowOutput> readOutput(const toml::table& table, std::size_t numbe
     if (!universe)
         return std::nullopt;
     output.universe = static_cast<std::uint32_t>(*universe);
-    output.address = address.value_or("localhost");
+    output.address = address.value_or(output.protocol == Protocol::Ola ? "localhost" : "");
+    output.interfaceName = interfaceName.value_or("");
+    output.broadcast = toAll;
+    output.sync = sync.value_or(false);
     output.port = static_cast<std::uint16_t>(port.value_or(rules->defaultPort));
     output.priority = static_cast<std::uint8_t>(priority.value_or(SacnPacket::DEFAULT_PRIORITY));
     output.source = source.value_or("");
     return output;
+}
+
+// The settings of every output: sync_universe and on_exit.
+void readOutputSettings(FieldReader& top, ShowFile& show)
+{
+    const auto syncUniverse =
+        top.integer("sync_universe", SacnPacket::LOWEST_UNIVERSE, SacnPacket::HIGHEST_UNIVERSE, false);
+    show.syncUniverse = static_cast<std::uint16_t>(syncUniverse.value_or(0));
+    constexpr std::pair<const char*, ShowExit> EXITS[] = {
+        {"terminate", ShowExit::Terminate}, {"hold", ShowExit::Hold}, {"blackout", ShowExit::Blackout}};
+    if (const auto onExit = top.text("on_exit", false)) {
+        const auto* known = std::find_if(std::begin(EXITS), std::end(EXITS),
+                                         [&](const auto& exit) { return *onExit == exit.first; });
+        if (known != std::end(EXITS))
+            show.onExit = known->second;
+        else
+            top.report(top.lineOf("on_exit"),
+                       "unknown on_exit '" + *onExit + "' (use \"terminate\", \"hold\" or \"blackout\")");
+    }
 }
 
 // The channels array of a fixture: inline tables with name, formula, width and slot. A channel
@@ -419,12 +486,272 @@ void readChannels(FieldReader& fixtureFields, const std::string& context, ShowFi
     }
 }
 
+std::string lowerCase(std::string_view text)
+{
+    std::string result(text);
+    std::transform(result.begin(), result.end(), result.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return result;
+}
+
+// A formula of [fixture.formulas] for one slot of a profile's mode.
+struct SlotFormula {
+    std::string text;
+    std::size_t line = 0;
+    int strength = 0; // 0: none; 1: keyed by the channel's common name; 2: by its own name
+    std::string key;
+};
+
+// "1 Dimmer (dimmer), 2 Strobe, ...": the channels of a mode by slot from 1, with common names.
+std::string listModeChannels(const FixtureProfile& profile, const ProfileMode& mode)
+{
+    std::string text;
+    for (unsigned slot = 0; slot < mode.slots.size(); ++slot) {
+        const ProfileChannel& channel = profile.channelAt(mode, slot);
+        text += (text.empty() ? "" : ", ") + std::to_string(slot + 1) + " " + channel.name;
+        if (!channel.common.empty())
+            text += " (" + channel.common + ")";
+    }
+    return text;
+}
+
+// The name a profile's channel has in the show (in OSC addresses and problems): its common name
+// when no other channel of the mode has that, else the profile's own.
+std::string showChannelName(const FixtureProfile& profile, const ProfileMode& mode, unsigned slot)
+{
+    const std::string& common = profile.channelAt(mode, slot).common;
+    const auto sharing = std::count_if(mode.slots.begin(), mode.slots.end(), [&](const ProfileSlot& other) {
+        return profile.channels[other.channel].common == common;
+    });
+    return !common.empty() && sharing == 1 ? common : profile.channelAt(mode, slot).name;
+}
+
+// The channels of a fixture made from a profile's mode (`profile`, `mode`, `formulas`): one per
+// slot, except that a coarse channel and its fine partner (right after it or elsewhere in the
+// mode) are one 16-bit channel unless the fine one has a formula of its own. A formula is keyed by the channel's name in the
+// profile or by its common name, which drives every channel of the mode that has it; channels
+// without a formula hold the profile's default.
+void readProfileChannels(const toml::table& table, FieldReader& fields, ShowFixture& fixture, ShowProblems& problems)
+{
+    const auto profileName = fields.text("profile", true);
+    const auto modeName = fields.text("mode", false);
+    const toml::node* formulasNode = table.get("formulas");
+    const toml::table* formulas = formulasNode ? formulasNode->as_table() : nullptr;
+    if (formulasNode && !formulas)
+        fields.report(lineOf(*formulasNode),
+                      std::string("'formulas' must be a table such as { red = \"50\" }, not ") + typeName(*formulasNode));
+    if (!profileName)
+        return;
+    fixture.profile = *profileName;
+    FixtureProfile profile;
+    try {
+        const FixtureLibrary library;
+        const std::string showDirectory = std::filesystem::path(problems.path()).parent_path().string();
+        profile = loadFixtureProfile(*profileName, showDirectory, library);
+    } catch (const std::exception& error) {
+        fields.report(fields.lineOf("profile"), "profile '" + *profileName + "': " + error.what());
+        return;
+    }
+    const ProfileMode* mode = modeName ? profile.findMode(*modeName) : nullptr;
+    if (modeName && !mode) {
+        fields.report(fields.lineOf("mode"), "profile '" + *profileName + "' has no mode '" + *modeName +
+                                                 "' (its modes: " + profile.modeNames() + ")");
+        return;
+    }
+    if (!modeName && profile.modes.size() == 1)
+        mode = &profile.modes.front();
+    if (!mode) {
+        fields.report(fields.line(), "missing 'mode' (the modes of profile '" + *profileName +
+                                         "': " + profile.modeNames() + ")");
+        return;
+    }
+    fixture.mode = mode->name;
+
+    const auto slotCount = static_cast<unsigned>(mode->slots.size());
+    std::vector<SlotFormula> assigned(slotCount);
+    const toml::table noFormulas;
+    for (auto&& [key, value] : formulas ? *formulas : noFormulas) {
+        const std::string keyText(key.str());
+        const std::size_t keyLine = key.source().begin.line;
+        if (!value.is_string()) {
+            fields.report(lineOf(value), "the formula of '" + keyText + "' must be a string, not " + typeName(value));
+            continue;
+        }
+        const std::string wanted = lowerCase(keyText);
+        std::vector<unsigned> byName, byCommon;
+        for (unsigned slot = 0; slot < slotCount; ++slot) {
+            const ProfileChannel& channel = profile.channelAt(*mode, slot);
+            if (lowerCase(channel.name) == wanted)
+                byName.push_back(slot);
+            else if (!channel.common.empty() && channel.common == wanted)
+                byCommon.push_back(slot);
+        }
+        if (byName.empty() && byCommon.empty()) {
+            fields.report(keyLine, "mode '" + mode->name + "' of profile '" + *profileName + "' has no channel '" +
+                                       keyText + "' (its channels: " + listModeChannels(profile, *mode) + ")");
+            continue;
+        }
+        const int strength = byName.empty() ? 1 : 2;
+        for (unsigned slot : byName.empty() ? byCommon : byName) {
+            SlotFormula& formula = assigned[slot];
+            if (formula.strength == strength)
+                fields.report(keyLine, "channel '" + profile.channelAt(*mode, slot).name + "' has two formulas, '" +
+                                           formula.key + "' and '" + keyText + "'");
+            if (formula.strength >= strength)
+                continue;
+            formula = SlotFormula{*value.value<std::string>(), lineOf(value), strength, keyText};
+        }
+    }
+
+    std::set<std::string> names;
+    for (unsigned slot = 0; slot < slotCount; ++slot) {
+        const ProfileSlot& place = mode->slots[slot];
+        const bool formulated = assigned[slot].strength > 0;
+        // The fine half of a 16-bit channel, wherever its coarse half is.
+        if (place.coarse && !formulated)
+            continue;
+        const bool wide = place.fine && assigned[*place.fine].strength == 0;
+        ShowChannel channel;
+        channel.name = showChannelName(profile, *mode, slot);
+        if (names.contains(channel.name))
+            channel.name = profile.channelAt(*mode, slot).name;
+        if (names.contains(channel.name))
+            channel.name += " (slot " + std::to_string(slot + 1) + ")";
+        names.insert(channel.name);
+        channel.width = wide ? 16 : 8;
+        channel.offset = slot;
+        if (wide)
+            channel.fineOffset = *place.fine;
+        if (formulated) {
+            channel.formula = assigned[slot].text;
+            channel.line = assigned[slot].line;
+        } else {
+            const double coarse = profile.channelAt(*mode, slot).defaultValue;
+            const double percent =
+                wide ? (coarse * 256 + profile.channelAt(*mode, *place.fine).defaultValue) * 100 / 65535
+                     : coarse * 100 / 255;
+            channel.formula = zrhost::formatNumber(percent);
+            channel.line = fixture.line;
+        }
+        fixture.channels.push_back(std::move(channel));
+    }
+}
+
 // A fixture group, or nothing when its name, universe or first slot is unusable. Other
 // problems are reported and replaced by defaults, so that patch and formulas are checked too.
+// A pixel map: `layout = { strip = N }`, `layout = { grid = [W, H], serpentine = true,
+// start = "top-left" }` or `positions = "FILE.csv"` (relative to the show file). It gives the
+// group's count, which `count` may repeat. Problems are reported and give no map.
+std::optional<PixelLayout> readPixelMap(const toml::table& table, FieldReader& fields,
+                                        const std::optional<std::int64_t>& count, ShowProblems& problems)
+{
+    const bool hasLayout = fields.has("layout");
+    const bool hasPositions = fields.has("positions");
+    if (!hasLayout && !hasPositions)
+        return std::nullopt;
+    if (hasLayout && hasPositions) {
+        fields.report(fields.lineOf("positions"), "give either 'layout' or 'positions', not both");
+        return std::nullopt;
+    }
+    PixelLayout map;
+    if (hasPositions) {
+        const auto file = fields.text("positions", true);
+        if (!file)
+            return std::nullopt;
+        map.kind = PixelLayout::Kind::Positions;
+        map.positionsFile = *file;
+        map.line = fields.lineOf("positions");
+        const std::filesystem::path path = std::filesystem::path(problems.path()).parent_path() / *file;
+        std::string text;
+        try {
+            text = zrhost::readWholeFile(path.string());
+        } catch (const zrhost::InputError& e) {
+            fields.report(map.line, std::string("positions file ") + e.what());
+            return std::nullopt;
+        }
+        std::string error;
+        map.positions = parsePositions(text, error);
+        if (!error.empty()) {
+            fields.report(map.line, "positions file '" + *file + "', " + error);
+            return std::nullopt;
+        }
+    } else {
+        map.line = fields.lineOf("layout");
+        const toml::node* node = table.get("layout");
+        const toml::table* layout = node ? node->as_table() : nullptr;
+        if (!layout) {
+            fields.report(map.line, "'layout' must be a table such as { strip = 60 } or { grid = [16, 16] }");
+            return std::nullopt;
+        }
+        const auto problem = [&](const std::string& message) {
+            fields.report(map.line, "layout: " + message);
+            return std::nullopt;
+        };
+        for (const auto& [key, value] : *layout)
+            if (key != "strip" && key != "grid" && key != "serpentine" && key != "start")
+                return problem("unknown key '" + std::string(key.str()) + "' (use strip, grid, serpentine, start)");
+        const toml::node* strip = layout->get("strip");
+        const toml::node* grid = layout->get("grid");
+        if ((strip != nullptr) == (grid != nullptr))
+            return problem("give one of strip, grid");
+        const auto positive = [](const toml::node* n) -> std::optional<unsigned> {
+            const auto value = n ? n->value<std::int64_t>() : std::nullopt;
+            if (!value || *value < 1 || *value > 65536)
+                return std::nullopt;
+            return static_cast<unsigned>(*value);
+        };
+        if (strip) {
+            const auto length = positive(strip);
+            if (!length)
+                return problem("strip = N, the number of pixels (1 or more)");
+            if (layout->contains("serpentine") || layout->contains("start"))
+                return problem("serpentine and start belong to a grid");
+            map.kind = PixelLayout::Kind::Strip;
+            map.width = *length;
+            map.positions = stripPositions(*length);
+        } else {
+            const toml::array* sides = grid->as_array();
+            const auto width = sides && sides->size() == 2 ? positive(sides->get(0)) : std::nullopt;
+            const auto height = sides && sides->size() == 2 ? positive(sides->get(1)) : std::nullopt;
+            if (!width || !height)
+                return problem("grid = [WIDTH, HEIGHT], two numbers of pixels");
+            map.kind = PixelLayout::Kind::Grid;
+            map.width = *width;
+            map.height = *height;
+            if (const toml::node* serpentine = layout->get("serpentine")) {
+                if (!serpentine->is_boolean())
+                    return problem("serpentine = true or false");
+                map.serpentine = serpentine->value_or(false);
+            }
+            if (const toml::node* start = layout->get("start")) {
+                const std::string name = start->value_or(std::string());
+                constexpr GridStart STARTS[] = {GridStart::TopLeft, GridStart::TopRight, GridStart::BottomLeft,
+                                                GridStart::BottomRight};
+                const auto* known = std::find_if(std::begin(STARTS), std::end(STARTS),
+                                                 [&](GridStart s) { return name == gridStartName(s); });
+                if (known == std::end(STARTS))
+                    return problem("unknown start '" + name +
+                                   "' (use \"top-left\", \"top-right\", \"bottom-left\" or \"bottom-right\")");
+                map.start = *known;
+            }
+            map.positions = gridPositions(map.width, map.height, map.serpentine, map.start);
+        }
+    }
+    if (count && static_cast<std::size_t>(*count) != map.positions.size()) {
+        fields.report(fields.lineOf("count"), "'count' is " + std::to_string(*count) + " but the " +
+                                                  (hasPositions ? "positions file has " : "layout has ") +
+                                                  std::to_string(map.positions.size()));
+        return std::nullopt;
+    }
+    return map;
+}
+
 std::optional<ShowFixture> readFixture(const toml::table& table, std::size_t number, ShowProblems& problems)
 {
     const std::string context = partName(table, "fixture", number);
-    FieldReader fields(table, context, problems, {"name", "universe", "address", "count", "footprint", "channels"});
+    FieldReader fields(table, context, problems,
+                       {"name", "universe", "address", "count", "footprint", "channels", "profile", "mode", "formulas",
+                        "layout", "positions"});
     ShowFixture fixture;
     fixture.line = fields.line();
     const auto name = fields.text("name", true);
@@ -432,13 +759,25 @@ std::optional<ShowFixture> readFixture(const toml::table& table, std::size_t num
     const auto address = fields.integer("address", 1, LAST_SLOT, true);
     const auto count = fields.integer("count", 1, LAST_SLOT, false);
     const auto footprint = fields.integer("footprint", 1, LAST_SLOT, false);
-    readChannels(fields, context, fixture, problems);
+    if (fields.has("profile")) {
+        if (fields.has("channels"))
+            fields.report(fields.lineOf("channels"), "give either 'profile' or 'channels', not both");
+        readProfileChannels(table, fields, fixture, problems);
+    } else {
+        for (const char* key : {"mode", "formulas"}) {
+            if (fields.has(key))
+                fields.report(fields.lineOf(key), std::string("'") + key + "' belongs to a fixture with a 'profile'");
+        }
+        readChannels(fields, context, fixture, problems);
+    }
     if (!name || !universe || !address)
         return std::nullopt;
     fixture.name = *name;
     fixture.universe = static_cast<std::uint32_t>(*universe);
     fixture.address = static_cast<unsigned>(*address);
-    fixture.count = static_cast<unsigned>(count.value_or(1));
+    fixture.pixelMap = readPixelMap(table, fields, count, problems);
+    fixture.count = fixture.pixelMap ? static_cast<unsigned>(fixture.pixelMap->positions.size())
+                                     : static_cast<unsigned>(count.value_or(1));
     unsigned needed = 0;
     for (const ShowChannel& channel : fixture.channels)
         needed = std::max(needed, channel.offset + channel.width / 8);
@@ -494,7 +833,7 @@ const char* protocolName(Protocol protocol)
 bool ShowFixture::sameLayout(const ShowFixture& other) const
 {
     if (name != other.name || universe != other.universe || address != other.address || count != other.count ||
-        footprint != other.footprint || channels.size() != other.channels.size())
+        footprint != other.footprint || channels.size() != other.channels.size() || pixelMap != other.pixelMap)
         return false;
     for (std::size_t i = 0; i < channels.size(); ++i) {
         if (!channels[i].sameLayout(other.channels[i]))
@@ -518,7 +857,8 @@ ShowFile parseShowText(std::string_view text, const std::string& path, ShowProbl
     }
 
     FieldReader top(root, "show", problems,
-                    {"fps", "variables", "constants", "macros", "tempo", "midi", "output", "fixture"});
+                    {"fps", "variables", "constants", "macros", "tempo", "midi", "output", "fixture", "sync_universe",
+                     "on_exit"});
     if (const auto fps = top.number("fps", false)) {
         if (std::isfinite(*fps) && *fps > 0.0)
             show.fps = *fps;
@@ -534,6 +874,7 @@ ShowFile parseShowText(std::string_view text, const std::string& path, ShowProbl
         if (auto midi = readMidi(*midiTables[i], i + 1, problems))
             show.midi.push_back(std::move(*midi));
     }
+    readOutputSettings(top, show);
     std::set<std::int64_t> sentUniverses;
     const auto outputTables = tablesOf(root, "output", problems);
     for (std::size_t i = 0; i < outputTables.size(); ++i) {
@@ -571,7 +912,8 @@ std::string describeStructureChange(const ShowFile& running, const ShowFile& edi
         changes.push_back("[tempo]");
     if (running.midi != edited.midi)
         changes.push_back("[[midi]]");
-    if (running.outputs != edited.outputs)
+    if (running.outputs != edited.outputs || running.syncUniverse != edited.syncUniverse ||
+        running.onExit != edited.onExit)
         changes.push_back("the outputs");
     if (running.fixtures.size() != edited.fixtures.size()) {
         changes.push_back("the list of fixtures");

@@ -15,12 +15,45 @@ namespace {
 // Listing every slot of two overlapping groups of 100 fixtures helps nobody.
 constexpr std::size_t MAX_CONFLICTS_LISTED = 20;
 
+// Where fixture `index` of a group begins: one after another from the group's address, and for
+// a pixel map, pixels that do not fit continue from slot 1 of the next universes, never split.
+struct Placement {
+    std::uint32_t universe;
+    unsigned slot; // from 0
+};
+
+Placement placeOf(const ShowFixture& fixture, unsigned index)
+{
+    const unsigned start = fixture.address - 1;
+    if (!fixture.pixelMap || fixture.footprint == 0 || fixture.footprint > DMX_SLOT_COUNT)
+        return {fixture.universe, start + index * fixture.footprint};
+    const unsigned inFirst = start < DMX_SLOT_COUNT ? (DMX_SLOT_COUNT - start) / fixture.footprint : 0;
+    if (index < inFirst)
+        return {fixture.universe, start + index * fixture.footprint};
+    const unsigned perUniverse = DMX_SLOT_COUNT / fixture.footprint;
+    const unsigned later = index - inFirst;
+    return {fixture.universe + 1 + later / perUniverse, (later % perUniverse) * fixture.footprint};
+}
+
 } // namespace
 
 ShowPatch::ShowPatch(const ShowFile& show, ShowProblems& problems)
 {
+    std::set<std::uint32_t> sent;
+    for (const ShowOutput& output : show.outputs)
+        sent.insert(output.universe);
     for (const ShowFixture& fixture : show.fixtures)
-        universes_.push_back(fixture.universe);
+        for (unsigned index = 0; index < fixture.count; ++index) {
+            const std::uint32_t universe = placeOf(fixture, index).universe;
+            if (index > 0 && universe == placeOf(fixture, index - 1).universe)
+                continue;
+            universes_.push_back(universe);
+            // The group's own universe is checked with the file; the ones it runs on into here.
+            if (universe != fixture.universe && !sent.contains(universe))
+                problems.add(fixture.line, "fixture '" + fixture.name + "' #" + std::to_string(index) +
+                                               " continues in universe " + std::to_string(universe) +
+                                               ", which no output sends");
+        }
     for (const ShowOutput& output : show.outputs)
         universes_.push_back(output.universe);
     std::sort(universes_.begin(), universes_.end());
@@ -37,30 +70,39 @@ ShowPatch::ShowPatch(const ShowFile& show, ShowProblems& problems)
         firstOfFixture_.push_back(channels_.size());
         bool overflowReported = false;
         for (unsigned index = 0; index < fixture.count; ++index) {
+            const Placement place = placeOf(fixture, index);
             for (std::size_t c = 0; c < fixture.channels.size(); ++c) {
                 const ShowChannel& channel = fixture.channels[c];
-                PatchedChannel placed{f, index, c, universeIndex(fixture.universe),
-                                      fixture.address - 1 + index * fixture.footprint + channel.offset, channel.width};
+                PatchedChannel placed{f,
+                                      index,
+                                      c,
+                                      universeIndex(place.universe),
+                                      place.slot + channel.offset,
+                                      channel.width,
+                                      place.slot + channel.fineSlotOffset()};
                 const std::size_t self = channels_.size();
                 channels_.push_back(placed);
-                const unsigned slots = channel.width / 8;
-                if (placed.slot + slots > DMX_SLOT_COUNT) {
+                std::vector<unsigned> slots{placed.slot};
+                if (channel.width == 16)
+                    slots.push_back(placed.fineSlot);
+                const unsigned last = *std::max_element(slots.begin(), slots.end());
+                if (last >= DMX_SLOT_COUNT) {
                     if (!overflowReported)
                         problems.add(channel.line, describeChannel(show, placed) + " needs slot " +
-                                                       std::to_string(placed.slot + slots) + " of universe " +
-                                                       std::to_string(fixture.universe) +
+                                                       std::to_string(last + 1) + " of universe " +
+                                                       std::to_string(place.universe) +
                                                        ", beyond the last slot, 512");
                     overflowReported = true;
                     continue;
                 }
-                for (unsigned s = placed.slot; s < placed.slot + slots; ++s) {
+                for (const unsigned s : slots) {
                     std::size_t& owner = owners[placed.universe][s];
                     if (owner != FREE && conflicts.insert({owner, self}).second) {
                         if (conflicts.size() > MAX_CONFLICTS_LISTED) {
                             ++unlisted;
                         } else {
                             problems.add(channel.line, "slot " + std::to_string(s + 1) + " of universe " +
-                                                           std::to_string(fixture.universe) + " has two channels: " +
+                                                           std::to_string(place.universe) + " has two channels: " +
                                                            describeChannel(show, channels_[owner]) + " and " +
                                                            describeChannel(show, placed));
                         }

@@ -51,12 +51,15 @@ std::string ShowStatistics::summary(std::chrono::duration<double> elapsed) const
                   seconds > 0 ? static_cast<double>(count) / seconds : 0.0, mean,
                   static_cast<double>(maxBusyNanos.load()) / 1e6, static_cast<unsigned long long>(slow),
                   slow == 1 ? "" : "s", static_cast<unsigned long long>(failed), failed == 1 ? "" : "s");
+    std::string all = text;
+    if (const auto unsent = unsentPackets.load())
+        all += " (" + std::to_string(unsent) + " packets not sent)";
     if (!hasTempo.load())
-        return text;
+        return all;
     char tempo[96];
     std::snprintf(tempo, sizeof tempo, "; %llu beats, %.1f bpm at the end", static_cast<unsigned long long>(beats.load()),
                   bpm.load());
-    return text + std::string(tempo);
+    return all + tempo;
 }
 
 } // namespace zrshow

@@ -4,6 +4,7 @@
 #include "cli/CheckCommand.h"
 #include "cli/DevicesCommand.h"
 #include "cli/EvalCommand.h"
+#include "cli/FixturesCommand.h"
 #include "cli/HelpCommand.h"
 #include "cli/ListCommand.h"
 #include "cli/PlotCommand.h"
@@ -23,6 +24,7 @@ std::vector<std::unique_ptr<Command>> addAllCommands(CLI::App& app)
     commands.push_back(std::make_unique<RunCommand>(app));
     commands.push_back(std::make_unique<ServeCommand>(app));
     commands.push_back(std::make_unique<DevicesCommand>(app));
+    commands.push_back(std::make_unique<FixturesCommand>(app));
     return commands;
 }
 

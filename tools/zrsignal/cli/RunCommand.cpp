@@ -17,7 +17,7 @@ void addShowFramesOptions(CLI::App& command, zrshow::ShowRunOptions& options, co
 {
     addFramesOption(command, options.frames, framesHelp);
     addClockOption(command, options.clock, clockHelp);
-    command.add_option("--threads", options.threads, "Threads that evaluate each frame (default: one per core)")
+    command.add_option("--threads", options.threads, "Threads that evaluate each frame (default: one for every 4,096 channels, up to one per core)")
         ->check(CLI::Range(1u, 1024u))
         ->type_name("N");
 }

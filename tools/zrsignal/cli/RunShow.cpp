@@ -80,6 +80,10 @@ int runShow(const zrshow::ShowRunOptions& given)
             runner.run(interrupted);
         }
         console.message("zrsignal run: " + runner.statistics().summary(runner.elapsed()));
+        if (!runner.undelivered().empty()) {
+            console.message("zrsignal run: the show reached none of these outputs: " + runner.undelivered());
+            return 1;
+        }
     } catch (const zrshow::ShowRefused& refused) {
         return reportRefusedShow(refused);
     }

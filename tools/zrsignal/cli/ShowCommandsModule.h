@@ -1,6 +1,7 @@
-// run, serve and devices live in a module of their own, ShowCommands.so, that the program loads
-// only when one of them runs: the formula commands start without the show runtime's libraries
-// (libola with protobuf, liblo, toml++, PortAudio) and the studio's (cpp-httplib with OpenSSL).
+// run, serve, devices and fixtures live in a module of their own, ShowCommands.so, that the
+// program loads only when one of them runs: the formula commands start without the show
+// runtime's libraries (libola with protobuf, liblo, toml++, PortAudio, libxml2) and the
+// studio's (cpp-httplib with OpenSSL).
 #pragma once
 
 #include <string>
@@ -26,6 +27,9 @@ struct ShowCommandsModule {
     int (*serveStudio)(ServeOptions& options);
     // Lists the audio input devices on stdout, one a line: 0, or 1 when there is none.
     int (*listAudioDevices)();
+    // Lists fixture profiles on stdout, or one profile's channels: 0, or 1 when the fixture
+    // library is missing, nothing matches or the profile cannot be read (said on stderr).
+    int (*listFixtures)(const std::string& pattern);
 };
 
 // The module's one exported function, which returns its entry points.

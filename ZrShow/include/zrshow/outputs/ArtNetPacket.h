@@ -35,4 +35,20 @@ private:
     std::uint8_t nextSequence_ = 1;
 };
 
+// An ArtSync packet: sent after the ArtDmx packets of a frame, it tells the nodes to output
+// them together. It carries nothing that changes.
+class ZR_API ArtSyncPacket {
+public:
+    static constexpr std::size_t SIZE = 14;
+
+    ArtSyncPacket();
+
+    void advance() {}
+
+    std::span<const std::uint8_t> bytes() const { return bytes_; }
+
+private:
+    std::array<std::uint8_t, SIZE> bytes_{};
+};
+
 } // namespace zrshow

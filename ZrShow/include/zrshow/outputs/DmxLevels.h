@@ -24,5 +24,8 @@ struct DmxFrame {
 // floor(v × 65535 / 100 + 0.5); both clamped to their range, infinities included. NaN leaves
 // the slots as they are, so the channel holds its last value.
 ZR_API void writeLevel(std::uint8_t* slots, unsigned width, double percent);
+// A 16-bit level whose fine slot need not follow its coarse slot (fixtures that put both pans
+// and tilts first and their fine halves after).
+ZR_API void writeLevel(std::uint8_t* coarse, std::uint8_t* fine, double percent);
 
 } // namespace zrshow

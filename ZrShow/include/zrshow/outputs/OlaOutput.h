@@ -36,6 +36,7 @@ public:
     // Sends the universe; after a lost connection, tries to reconnect at most once a second
     // and reports every frame it cannot send.
     bool send(const DmxFrame& frame) override;
+    std::string lastFailure() const override { return "olad does not answer"; }
     bool mayWaitOnPeer() const override { return true; }
 
 private:

@@ -34,6 +34,33 @@ public:
     // Copies the slot values (start code 0) and stamps the next sequence number: 0 for the
     // first packet, then one more per packet, wrapping after 255.
     void setFrame(std::span<const std::uint8_t, DMX_SLOT_COUNT> slots);
+    // Stamps the next sequence number and keeps the slot values: the same frame sent again.
+    void advance();
+
+    // The universe whose synchronization packets the receivers wait for before they show the
+    // data; 0 (the default): none, the data is shown at once.
+    void setSyncAddress(std::uint16_t syncUniverse);
+    // Marks the packets from now on as the end of the stream (the Stream_Terminated option):
+    // receivers drop this source at once instead of waiting for its data to time out.
+    void setTerminated(bool terminated);
+
+    std::span<const std::uint8_t> bytes() const { return bytes_; }
+
+private:
+    std::array<std::uint8_t, SIZE> bytes_{};
+    std::uint8_t nextSequence_ = 0;
+};
+
+// An E1.31 synchronization packet: sent after the data packets of a frame that carry its
+// universe as their synchronization address, it tells the receivers to show them together.
+class ZR_API SacnSyncPacket {
+public:
+    static constexpr std::size_t SIZE = 49; // root 38 + framing 11 octets
+
+    SacnSyncPacket(const SacnCid& cid, std::uint16_t syncUniverse);
+
+    // Stamps the next sequence number: 0 for the first packet, wrapping after 255.
+    void advance();
 
     std::span<const std::uint8_t> bytes() const { return bytes_; }
 

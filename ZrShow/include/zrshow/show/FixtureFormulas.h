@@ -28,8 +28,11 @@ struct FormulaEngineOptions {
     // Every channel in a child parser of its own, evaluated in patch order on one thread: the
     // plain way, kept as the reference the other is checked against.
     bool childParsers = false;
-    // Threads that evaluate a frame, the calling one included.
+    // Threads that evaluate a frame, the calling one included; 0: as many as the show keeps busy
+    // (one for every CHANNELS_PER_THREAD channels), up to one per core.
     unsigned threads = 1;
+    // Below this many channels a thread would spend more time waking than evaluating.
+    static constexpr std::size_t CHANNELS_PER_THREAD = 4096;
 };
 
 class ZR_API FixtureFormulas {
@@ -69,10 +72,12 @@ private:
         std::size_t universe;
         unsigned slot;
         unsigned width;
+        unsigned fineSlot;
         std::size_t fixture;
         std::size_t channel;
         unsigned index;
         unsigned count;
+        std::optional<PixelPosition> place; // of a pixel map's fixture: its x, y and z
     };
 
     // A child parser of the host with the constants "index" and "count", compiled with

@@ -4,11 +4,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "zrparser/ZrExport.h"
+#include "zrshow/show/PixelLayout.h"
 
 namespace zrshow {
 
@@ -85,17 +87,30 @@ struct ShowMidi {
 struct ShowOutput {
     std::uint32_t universe = 0;
     Protocol protocol = Protocol::Sacn;
-    std::string address;          // destination host (sacn, artnet); olad's host (ola)
+    std::string address;          // destination host (sacn, artnet); olad's host (ola); sacn without
+                                  // one: the universe's multicast group; artnet without one: the
+                                  // broadcast address of `interfaceName`
     std::uint16_t port = 0;       // the protocol's port when the file gives none
     std::uint8_t priority = 100;  // sacn and ola
     std::string source;           // sacn source name; empty: the runner's (ShowRunOptions::sourceName)
+    std::string interfaceName;    // where multicast (sacn) or broadcast (artnet) goes out; empty: any
+    bool broadcast = false;       // artnet: to every node of a network
+    bool sync = false;            // sacn, artnet: a synchronization packet follows each frame
     std::size_t line = 0;
 
     bool operator==(const ShowOutput& other) const
     {
         return universe == other.universe && protocol == other.protocol && address == other.address &&
-               port == other.port && priority == other.priority && source == other.source;
+               port == other.port && priority == other.priority && source == other.source &&
+               interfaceName == other.interfaceName && broadcast == other.broadcast && sync == other.sync;
     }
+};
+
+// What the outputs send when the show ends (on_exit).
+enum class ShowExit {
+    Terminate, // sACN: each universe ends its stream, so receivers let go of it at once
+    Hold,      // nothing: receivers hold the last frame until their data times out
+    Blackout,  // a frame of zeros, then as Terminate
 };
 
 // One channel of a fixture: its formula gives a percent value every frame.
@@ -104,12 +119,15 @@ struct ShowChannel {
     std::string formula;
     unsigned width = 8;   // 8: one slot; 16: two slots, coarse then fine
     unsigned offset = 0;  // first slot within the fixture, from 0
+    std::optional<unsigned> fineOffset; // width 16: the fine slot within the fixture; none: right after
     std::size_t line = 0; // of the formula
 
+    unsigned fineSlotOffset() const { return fineOffset.value_or(offset + 1); }
     // The layout part; the formula is what live reload may change.
     bool sameLayout(const ShowChannel& other) const
     {
-        return name == other.name && width == other.width && offset == other.offset;
+        return name == other.name && width == other.width && offset == other.offset &&
+               fineSlotOffset() == other.fineSlotOffset();
     }
 };
 
@@ -122,6 +140,11 @@ struct ZR_API ShowFixture {
     unsigned footprint = 0;
     std::vector<ShowChannel> channels;
     std::size_t line = 0;
+    std::string profile; // the fixture profile its channels come from; empty: written out in `channels`
+    std::string mode;    // the profile's mode
+    // Where each fixture of the group sits (its formulas read x, y and z), and that the group
+    // continues into the next universes when it does not fit one; none: a group of `index` only.
+    std::optional<PixelLayout> pixelMap;
 
     bool sameLayout(const ShowFixture& other) const;
 };
@@ -135,6 +158,8 @@ struct ShowFile {
     ShowTempo tempo;
     std::vector<ShowMidi> midi;
     std::vector<ShowOutput> outputs;
+    std::uint16_t syncUniverse = 0; // sync_universe: every sacn output synchronized on it; 0: none
+    ShowExit onExit = ShowExit::Terminate;
     std::vector<ShowFixture> fixtures;
 };
 

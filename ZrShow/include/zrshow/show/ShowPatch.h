@@ -23,6 +23,7 @@ struct PatchedChannel {
     std::size_t universe = 0; // in ShowPatch::universes()
     unsigned slot = 0;        // first slot, from 0
     unsigned width = 8;
+    unsigned fineSlot = 0;    // width 16: the fine slot, from 0
 };
 
 class ZR_API ShowPatch {

@@ -14,7 +14,8 @@ namespace zrshow {
 struct ZR_API ShowStatistics {
     std::atomic<std::uint64_t> frames{0};
     std::atomic<std::uint64_t> slowFrames{0};
-    std::atomic<std::uint64_t> errors{0}; // formulas that threw, frames not sent, edits refused
+    std::atomic<std::uint64_t> errors{0}; // formulas that threw, packets not sent, edits refused
+    std::atomic<std::uint64_t> unsentPackets{0}; // of those, the packets not sent, counted at the end
     std::atomic<std::uint64_t> busyNanos{0};
     std::atomic<std::uint64_t> maxBusyNanos{0};
     // Since the status line last looked; it takes them with exchange(0).
@@ -31,8 +32,8 @@ struct ZR_API ShowStatistics {
     // Frame loop: the tempo of one frame, and whether a beat fell in it.
     void recordTempo(double framesBpm, bool beat);
 
-    // "N frames in S s (F fps); frame time M ms mean, X ms max; K slow frames; E errors", and
-    // with a tempo "; B beats, T bpm at the end".
+    // "N frames in S s (F fps); frame time M ms mean, X ms max; K slow frames; E errors", with
+    // "(P packets not sent)" when outputs failed, and with a tempo "; B beats, T bpm at the end".
     std::string summary(std::chrono::duration<double> elapsed) const;
 };
 
