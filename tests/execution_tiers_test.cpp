@@ -113,21 +113,38 @@ struct TierRun {
     ZrExecutionTier ran = ZrExecutionTier::Reference;
 };
 
+// The items every run defines: the signal plug-in, the frame's time step, rec() writing into
+// `calls`, and the variables x, y and z, which move frame by frame through the strange inputs.
+struct TestHost {
+    double timeIncrement = zr::TWO_PI / 40.0;
+    double x = 0, y = 0, z = 0;
+
+    TestHost(ZrParser& parser, std::vector<double>& calls)
+    {
+        makeRoomForSignalPlugin(parser);
+        parser.loadPlugin(L"ZrSignalPlugin.SignalPlugin");
+        parser.defineFunc(new TimeIncrementFct(&timeIncrement));
+        parser.defineFunc(new RecordingFct(&calls));
+        parser.defineVar(L"x", &x);
+        parser.defineVar(L"y", &y);
+        parser.defineVar(L"z", &z);
+    }
+
+    void moveTo(int frame)
+    {
+        x = INPUTS[frame % std::size(INPUTS)];
+        y = INPUTS[(frame * 7 + 3) % std::size(INPUTS)];
+        z = frame * 0.25 - 2;
+    }
+};
+
 TierRun runAtTier(ZrExecutionTier tier, const std::wstring& expr)
 {
     ZrParser::setDefaultExecutionTier(tier);
     TierRun run;
     ZrParser parser;
-    makeRoomForSignalPlugin(parser);
-    parser.loadPlugin(L"ZrSignalPlugin.SignalPlugin");
-    double timeIncrement = zr::TWO_PI / 40.0;
-    parser.defineFunc(new TimeIncrementFct(&timeIncrement));
-    parser.defineFunc(new RecordingFct(&run.calls));
+    TestHost items(parser, run.calls);
     parser.defineConst(L"k", -0.0);
-    double x = 0, y = 0, z = 0;
-    parser.defineVar(L"x", &x);
-    parser.defineVar(L"y", &y);
-    parser.defineVar(L"z", &z);
     try {
         parser.compile(expr.c_str());
     } catch (const ZrParserException& e) {
@@ -137,9 +154,7 @@ TierRun runAtTier(ZrExecutionTier tier, const std::wstring& expr)
     run.ran = parser.isConstant() ? tier : parser.getExecutionTier();
     std::srand(7);
     for (int frame = 0; frame < NB_FRAMES; ++frame) {
-        x = INPUTS[frame % std::size(INPUTS)];
-        y = INPUTS[(frame * 7 + 3) % std::size(INPUTS)];
-        z = frame * 0.25 - 2;
+        items.moveTo(frame);
         run.values.push_back(parser.evaluate());
     }
     return run;
@@ -203,16 +218,8 @@ TierRun runInstances(const std::wstring& expr, InstanceWay way, int* shared = nu
     const bool asOneFormula = way != InstanceWay::ChildParsers;
     TierRun run;
     ZrParser host;
-    makeRoomForSignalPlugin(host);
-    host.loadPlugin(L"ZrSignalPlugin.SignalPlugin");
-    double timeIncrement = zr::TWO_PI / 40.0;
-    host.defineFunc(new TimeIncrementFct(&timeIncrement));
-    host.defineFunc(new RecordingFct(&run.calls));
+    TestHost items(host, run.calls);
     host.defineMacro(L"step(a)", L"counter(0, 3, a) + rec(a)", L"");
-    double x = 0, y = 0, z = 0;
-    host.defineVar(L"x", &x);
-    host.defineVar(L"y", &y);
-    host.defineVar(L"z", &z);
     const double constants[] = {-0.0, 2.5, std::numeric_limits<double>::quiet_NaN()};
     std::srand(3); // spawning draws from the random sequence too
     ZrFormulaInstances instances(host, expr, {L"k"});
@@ -235,9 +242,7 @@ TierRun runInstances(const std::wstring& expr, InstanceWay way, int* shared = nu
         ++*shared;
     std::srand(7);
     for (int frame = 0; frame < NB_FRAMES; ++frame) {
-        x = INPUTS[frame % std::size(INPUTS)];
-        y = INPUTS[(frame * 7 + 3) % std::size(INPUTS)];
-        z = frame * 0.25 - 2;
+        items.moveTo(frame);
         double results[std::size(constants)];
         if (way == InstanceWay::AllAtOnce)
             instances.evaluate(0, std::size(constants), results);

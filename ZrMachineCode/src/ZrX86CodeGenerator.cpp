@@ -555,10 +555,12 @@ private:
 
 } // namespace
 
-std::unique_ptr<ZrMachineCodeI> ZrX86CodeGenerator::generate(std::span<const ZrPlanStep> steps, const double* result)
+namespace {
+
+// Code that `emit(assembler, scratch)` writes, added to the runtime; null when that fails.
+template <class Interface, class Emit>
+std::unique_ptr<Interface> assemble(Emit&& emit)
 {
-    if (steps.empty())
-        return nullptr;
     // Reused, with the memory it grew: making code leaves nothing behind on the heap but the
     // code itself.
     thread_local CodeHolder code;
@@ -567,11 +569,22 @@ std::unique_ptr<ZrMachineCodeI> ZrX86CodeGenerator::generate(std::span<const ZrP
         return nullptr;
     x86::Assembler assembler(&code);
     const zr::ScratchScope scratch;
-    Emitter(assembler, steps, result, scratch.memory()).emitFunction();
-    ZrMachineCodeI::Entry entry = nullptr;
+    emit(assembler, scratch.memory());
+    typename Interface::Entry entry = nullptr;
     if (runtime().add(&entry, &code) != kErrorOk)
         return nullptr;
-    return std::make_unique<X86Code<ZrMachineCodeI>>(entry);
+    return std::make_unique<X86Code<Interface>>(entry);
+}
+
+} // namespace
+
+std::unique_ptr<ZrMachineCodeI> ZrX86CodeGenerator::generate(std::span<const ZrPlanStep> steps, const double* result)
+{
+    if (steps.empty())
+        return nullptr;
+    return assemble<ZrMachineCodeI>([&](x86::Assembler& assembler, std::pmr::memory_resource* scratch) {
+        Emitter(assembler, steps, result, scratch).emitFunction();
+    });
 }
 
 std::unique_ptr<ZrInstanceLoopI> ZrX86CodeGenerator::generateLoop(std::span<const ZrPlanStep> steps,
@@ -583,15 +596,7 @@ std::unique_ptr<ZrInstanceLoopI> ZrX86CodeGenerator::generateLoop(std::span<cons
             return nullptr;
     if (steps.empty())
         return nullptr;
-    thread_local CodeHolder code;
-    code.reset(ResetPolicy::kSoft);
-    if (code.init(runtime().environment()) != kErrorOk)
-        return nullptr;
-    x86::Assembler assembler(&code);
-    const zr::ScratchScope scratch;
-    Emitter(assembler, steps, result, scratch.memory(), &layout).emitLoop();
-    ZrInstanceLoopI::Entry entry = nullptr;
-    if (runtime().add(&entry, &code) != kErrorOk)
-        return nullptr;
-    return std::make_unique<X86Code<ZrInstanceLoopI>>(entry);
+    return assemble<ZrInstanceLoopI>([&](x86::Assembler& assembler, std::pmr::memory_resource* scratch) {
+        Emitter(assembler, steps, result, scratch, &layout).emitLoop();
+    });
 }

@@ -588,6 +588,26 @@ unsigned long ZrParserCompiler::processStateUseCount()
     return processStateUses;
 }
 
+namespace {
+
+// What a step is, without the per-use instance it may own and without its place in a block.
+ZrProgramItem describedStep(const ZrProgramItem& step)
+{
+    ZrProgramItem copy;
+    copy.item = step.ownedItem ? nullptr : step.item;
+    copy.prototype = step.prototype;
+    copy.value = step.value;
+    copy.argOffset = step.argOffset;
+    copy.nbArgs = step.nbArgs;
+    copy.position = step.position;
+    copy.constIndex = step.constIndex;
+    copy.isConst = step.isConst;
+    copy.isVarHead = step.isVarHead;
+    return copy;
+}
+
+} // namespace
+
 // The program as parsed, before folding: each owned instance is remembered by the function it
 // was spawned from, each literal by the constant it was read from. A step placed by a function's
 // own compiler state has no such function, and then there is no recipe.
@@ -602,16 +622,7 @@ void ZrParserCompiler::keepRecipe()
     for (const ZrProgramItem& step : program_.items) {
         if (step.ownedItem && !step.prototype)
             return;
-        ZrProgramItem& copy = recipe.emplace_back();
-        copy.item = step.ownedItem ? nullptr : step.item;
-        copy.prototype = step.prototype;
-        copy.value = step.value;
-        copy.argOffset = step.argOffset;
-        copy.nbArgs = step.nbArgs;
-        copy.position = step.position;
-        copy.constIndex = step.constIndex;
-        copy.isConst = step.isConst;
-        copy.isVarHead = step.isVarHead;
+        recipe.push_back(describedStep(step));
     }
     recipe_ = std::move(recipe);
     recipeValueCount_ = program_.values.size();
@@ -627,16 +638,7 @@ ZrProgram ZrParserCompiler::instantiate()
     program.items.reserve(recipe_.size());
     std::wstring name;
     for (const ZrProgramItem& planned : recipe_) {
-        ZrProgramItem& step = program.items.emplace_back();
-        step.item = planned.item;
-        step.prototype = planned.prototype;
-        step.value = planned.value;
-        step.argOffset = planned.argOffset;
-        step.nbArgs = planned.nbArgs;
-        step.position = planned.position;
-        step.constIndex = planned.constIndex;
-        step.isConst = planned.isConst;
-        step.isVarHead = planned.isVarHead;
+        ZrProgramItem& step = program.items.emplace_back(describedStep(planned));
         if (planned.constIndex >= 0)
             registrar_->getConst(static_cast<unsigned>(planned.constIndex), name, step.value);
         if (planned.prototype) {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "loaded_show.h"
 #include "zrhost/FrameClock.h"
 #include "zrmachinecode/ZrMachineCode.h"
 #include "zrparser/ZrSignalBuiltins.h"
@@ -210,24 +211,19 @@ private:
     std::mt19937 random_;
 };
 
-// A show read from text with its own patch, host parser and formulas.
-struct LoadedShow {
-    ShowProblems problems{"show.toml"};
-    ShowFile show;
-    std::unique_ptr<ShowPatch> patch;
-    std::unique_ptr<ShowHost> host;
-    std::unique_ptr<FixtureFormulas> formulas;
-    std::vector<DmxSlots> universes;
+// `text`, once parsers made from now on run at `tier`.
+const std::string& atTier(ZrExecutionTier tier, const std::string& text)
+{
+    ZrParser::setDefaultExecutionTier(tier);
+    return text;
+}
 
+// A show read from text with its own patch, host parser and formulas.
+struct LoadedShow : showtest::LoadedShow {
+    // The host and every parser made for its formulas run at `tier`.
     LoadedShow(const std::string& text, FormulaEngineOptions options, ZrExecutionTier tier)
+        : showtest::LoadedShow(atTier(tier, text), "show.toml", options)
     {
-        // The host and every parser made for its formulas run at `tier`.
-        ZrParser::setDefaultExecutionTier(tier);
-        show = parseShowText(text, "show.toml", problems);
-        patch = std::make_unique<ShowPatch>(show, problems);
-        host = std::make_unique<ShowHost>(show, ShowInputFiles{}, problems);
-        formulas = std::make_unique<FixtureFormulas>(show, *patch, host->parser(), problems, options);
-        universes.assign(patch->universes().size(), DmxSlots{});
         ZrParser::setDefaultExecutionTier(ZrExecutionTier::MachineCode);
     }
 

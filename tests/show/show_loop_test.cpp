@@ -9,6 +9,7 @@
 #include <new>
 #include <thread>
 
+#include "loaded_show.h"
 #include "show_test_support.h"
 #include "zrshow/FramePacer.h"
 #include "zrshow/inputs/AudioInput.h"
@@ -50,22 +51,11 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// A show read from text, with its patch, host parser and compiled formulas.
-struct LoadedShow {
-    ShowProblems problems{"show.toml"};
-    ShowFile show;
-    std::unique_ptr<ShowPatch> patch;
-    std::unique_ptr<ShowHost> host;
-    std::unique_ptr<FixtureFormulas> formulas;
-    std::vector<DmxSlots> universes;
-
+// A show read from text that must have no problem.
+struct LoadedShow : showtest::LoadedShow {
     explicit LoadedShow(const std::string& text, const LiveInputsMaker& makeLiveInputs = {})
+        : showtest::LoadedShow(text, "show.toml", {}, makeLiveInputs)
     {
-        show = parseShowText(text, "show.toml", problems);
-        patch = std::make_unique<ShowPatch>(show, problems);
-        host = std::make_unique<ShowHost>(show, ShowInputFiles{}, problems, makeLiveInputs);
-        formulas = std::make_unique<FixtureFormulas>(show, *patch, host->parser(), problems);
-        universes.assign(patch->universes().size(), DmxSlots{});
         EXPECT_TRUE(problems.empty()) << problems.text();
     }
 };

@@ -7,11 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "zrshow/show/FixtureFormulas.h"
+#include "loaded_show.h"
 #include "zrshow/show/PixelLayout.h"
-#include "zrshow/show/ShowHost.h"
-#include "zrshow/show/ShowPatch.h"
-#include "zrshow/show/ShowProblems.h"
 
 using namespace zrshow;
 
@@ -103,23 +100,8 @@ TEST(PixelLayout, PositionFilesAreScaledOrRefusedWithTheirLine)
 namespace {
 
 // A show read from text, compiled, and its first frame evaluated into its universes.
-struct PixelShow {
-    ShowProblems problems{"pixels.toml"};
-    ShowFile show;
-    std::unique_ptr<ShowPatch> patch;
-    std::unique_ptr<ShowHost> host;
-    std::unique_ptr<FixtureFormulas> formulas;
-    std::vector<DmxSlots> universes;
-
-    explicit PixelShow(const std::string& text)
-    {
-        show = parseShowText(text, "pixels.toml", problems);
-        patch = std::make_unique<ShowPatch>(show, problems);
-        host = std::make_unique<ShowHost>(show, ShowInputFiles{}, problems);
-        formulas = std::make_unique<FixtureFormulas>(show, *patch, host->parser(), problems);
-        universes.assign(patch->universes().size(), DmxSlots{});
-        formulas->evaluate(universes);
-    }
+struct PixelShow : showtest::LoadedShow {
+    explicit PixelShow(const std::string& text) : showtest::LoadedShow(text, "pixels.toml") { evaluate(); }
 };
 
 std::string outputs(std::initializer_list<int> universes)
