@@ -246,8 +246,8 @@ class LinkSession : public testing::Test {
 protected:
     void SetUp() override
     {
-        if (std::getenv("ZR_TEST_NETWORK") == nullptr || std::string(std::getenv("ZR_TEST_NETWORK")) != "namespace")
-            GTEST_SKIP() << "runs only inside its own network namespace: tests/show/in-private-network.sh PROGRAM";
+        if (const std::string why = outsideTestNetwork("in-private-network.sh"); !why.empty())
+            GTEST_SKIP() << why;
         directory_ = scratchDirectory();
         writeFile(directory_ + "/show.toml", SHOW);
     }

@@ -153,8 +153,8 @@ class ShowOverNetwork : public testing::Test {
 protected:
     void SetUp() override
     {
-        if (std::getenv("ZR_TEST_NETWORK") == nullptr || std::string(std::getenv("ZR_TEST_NETWORK")) != "namespace")
-            GTEST_SKIP() << "runs only inside its own network namespace: tests/show/in-test-network.sh PROGRAM";
+        if (const std::string why = outsideTestNetwork("in-test-network.sh"); !why.empty())
+            GTEST_SKIP() << why;
         directory_ = scratchDirectory();
         show_ = directory_ + "/show.toml";
     }

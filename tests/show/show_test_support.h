@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -61,6 +62,16 @@ inline const std::filesystem::path& processScratchRoot()
 
 // A directory of its own for the current test, empty when first asked for in the test, so
 // tests can run in parallel.
+// Why a test that sends packets may not run here: empty inside the network namespace of its own
+// that `script` (in tests/show) sets up for it.
+inline std::string outsideTestNetwork(const char* script)
+{
+    const char* network = std::getenv("ZR_TEST_NETWORK");
+    if (network != nullptr && std::string(network) == "namespace")
+        return {};
+    return std::string("runs only inside its own network namespace: tests/show/") + script + " PROGRAM";
+}
+
 inline std::string scratchDirectory()
 {
     const auto* test = testing::UnitTest::GetInstance()->current_test_info();
