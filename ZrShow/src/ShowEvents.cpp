@@ -6,7 +6,8 @@ namespace zrshow {
 std::string structureChangeMessage(const std::string& path, const std::string& changes, const std::string& restart)
 {
     return path + ": the show's structure changed (" + changes + "): " + restart +
-           " to use it; until then the show runs on as it was, formulas included";
+           " to use it; until then the show runs on as it was, and only the formulas of fixtures laid out as "
+           "before change";
 }
 
 void ShowEvents::structureChanged(const std::string& path, const std::string& changes)

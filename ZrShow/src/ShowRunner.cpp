@@ -289,12 +289,14 @@ std::vector<std::unique_ptr<LiveInput>> ShowRunner::makeLiveInputs(zrhost::HostV
 
 void ShowRunner::apply(ReloadShow& edit)
 {
+    // A structure change waits for a restart; the formulas of fixtures whose layout stayed as it
+    // is take effect now, so that a file saved with both is not ignored until then.
     const std::string changes = describeStructureChange(show_, edit.show);
-    if (!changes.empty()) {
+    if (!changes.empty())
         events_.structureChanged(show_.path, changes);
-        return;
-    }
-    for (std::size_t f = 0; f < show_.fixtures.size(); ++f) {
+    for (std::size_t f = 0; f < std::min(show_.fixtures.size(), edit.show.fixtures.size()); ++f) {
+        if (!show_.fixtures[f].sameLayout(edit.show.fixtures[f]))
+            continue;
         for (std::size_t c = 0; c < show_.fixtures[f].channels.size(); ++c) {
             ShowChannel& running = show_.fixtures[f].channels[c];
             const ShowChannel& edited = edit.show.fixtures[f].channels[c];

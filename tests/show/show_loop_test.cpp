@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <limits>
 #include <cstdlib>
 #include <numbers>
 #include <new>
@@ -315,6 +316,9 @@ TEST(ShowCommands, AddressesAndArgumentsAreCheckedAgainstTheShow)
         {"/zr/var/level", std::string("x"), "takes one number"},
         {"/zr/var/level", std::monostate{}, "takes one number"},
         {"/zr/var/nothing", 1.0, "no variable 'nothing'"},
+        // A NaN would freeze every fixture that reads the variable; an infinity is no level either.
+        {"/zr/var/level", std::nan(""), "'level' takes a finite number, not nan"},
+        {"/zr/var/level", -std::numeric_limits<double>::infinity(), "not -inf"},
         {"/zr/formula/bar/2/wide", std::string("50"), nullptr},
         {"/zr/formula/bar/3/wide", std::string("50"), "no fixture 'bar' number 3"},
         {"/zr/formula/bar/x/wide", std::string("50"), "INDEX must be a number"},

@@ -156,6 +156,14 @@ TEST(ShowRun, RefusedShowsNameFileLineAndProblemAndPrintNothing)
         {showWith("address = 1\n", "adress = 1\n"), "show.toml:11: fixture 'pars': unknown key 'adress'"},
         {showWith("universe = 1\naddress", "universe = 2\naddress"), "fixture 'pars': no [[output]] sends universe 2"},
         {showWith("[[fixture]]", "[[fixture]\n"), "show.toml:8:11: "},
+        {showWith("formula = \"50\"", "formula = \"50"), "show.toml:15:47: "},
+        {showWith("formula = \"50\"", "formula = \"50"), "is a closing quote missing?"},
+        {showWith("formula = \"50\"", "formula = \"  \""), "show.toml:15: fixture 'pars' channel 'pan': the formula is empty"},
+        {showWith("fps = 40", "fps = 10000"), "show.toml:1: show: 'fps' must be more than 0 and at most 200, not 10000"},
+        {"# nothing yet\n", "show.toml: the show file is empty: it needs an [[output]] and a [[fixture]]"},
+        // Macros are defined in file order: one may use the macros written above it, not below.
+        {showWith("\"twice(x)\" = \"x * 2\"", "\"twice(x)\" = \"x * 2\"\n\"a(x)\" = \"twice(x) + b(x)\"\n\"b(x)\" = \"x\""),
+         "show.toml:4: macro 'a(x)' is refused\nZRPARSINGEXCEP_UndefinedFunc: Undefined function: 'b'"},
     };
     for (const Case& c : cases) {
         const RunResult result = runShow(c.show, {"--frames", "2"});
@@ -164,6 +172,17 @@ TEST(ShowRun, RefusedShowsNameFileLineAndProblemAndPrintNothing)
         EXPECT_NE(result.err.find(c.expected), std::string::npos) << "expected: " << c.expected << "\ngot:\n" << result.err;
         EXPECT_NE(result.err.find("nothing was sent"), std::string::npos) << result.err;
     }
+}
+
+// A macro may use the macros written above it, whatever their names.
+TEST(ShowRun, MacrosAreDefinedInFileOrder)
+{
+    std::string show = showWith("\"twice(x)\" = \"x * 2\"",
+                                "\"tick(x)\" = \"x * 3\"\n\"chase(x)\" = \"tick(x) + 1\"\n\"twice(x)\" = \"x * 2\"");
+    show.replace(show.find("twice(25)"), 9, "chase(10)");
+    const RunResult result = runShow(show, {"--frames", "1"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(csvRows(result.out).at(0).at(2), level8(31));
 }
 
 TEST(ShowRun, EveryProblemOfAFileIsListed)
@@ -181,11 +200,19 @@ TEST(ShowRun, EveryProblemOfAFileIsListed)
         EXPECT_NE(result.err.find(expected), std::string::npos) << expected << " in\n" << result.err;
 }
 
-TEST(ShowRun, MissingShowFile)
+TEST(ShowRun, ShowsThatAreNoFileAreRefused)
 {
-    const RunResult result = run({ZRSIGNAL_PROGRAM, "run", "/nonexistent/show.toml", "--print", "csv"}, scratchDirectory());
-    EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.err.find("/nonexistent/show.toml: cannot open"), std::string::npos) << result.err;
+    const std::string directory = scratchDirectory();
+    const std::pair<std::string, std::string> cases[] = {
+        {"/nonexistent/show.toml", "/nonexistent/show.toml: cannot open"},
+        {directory, directory + ": is a directory, not a show file"},
+    };
+    for (const auto& [path, expected] : cases) {
+        const RunResult result = run({ZRSIGNAL_PROGRAM, "run", path, "--print", "csv"}, directory);
+        EXPECT_EQ(result.status, 1) << path;
+        EXPECT_EQ(result.out, "") << path;
+        EXPECT_NE(result.err.find(expected), std::string::npos) << result.err;
+    }
 }
 
 } // namespace

@@ -2,7 +2,9 @@
 #include "zrshow/show/ShowCommands.h"
 
 #include <charconv>
+#include <cmath>
 
+#include "zrhost/NumberText.h"
 #include "zrshow/show/ShowHost.h"
 
 namespace zrshow {
@@ -85,12 +87,17 @@ ShowRequestResult ShowCommands::setVariable(const std::string& name, double valu
     double* variable = host_.showVariable(name);
     if (!variable)
         return "the show has no variable '" + name + "' that may be set (only [variables] not fed by an input file)";
+    // A NaN would hold every fixture that reads the variable where it is; an infinity is no level.
+    if (!std::isfinite(value))
+        return "'" + name + "' takes a finite number, not " + zrhost::formatNumber(value);
     return ShowEdit{SetVariable{variable, value}};
 }
 
 ShowRequestResult ShowCommands::replaceFormula(const std::string& fixture, unsigned index, const std::string& channel,
                                                std::string formula) const
 {
+    if (formula.find_first_not_of(" \t\r\n") == std::string::npos)
+        return "the formula is empty";
     const auto position = patch_.find(show_, fixture, index, channel);
     if (!position)
         return "the show has no fixture '" + fixture + "' number " + std::to_string(index) + " with a channel '" +

@@ -29,6 +29,13 @@ namespace {
 
 // Slot numbers in a show file count from 1.
 constexpr auto LAST_SLOT = static_cast<std::int64_t>(DMX_SLOT_COUNT);
+// A frame every 5 ms: far beyond what DMX receivers take (about 44 full frames a second).
+constexpr double MAX_FPS = 200.0;
+
+bool isBlank(const std::string& text)
+{
+    return text.find_first_not_of(" \t\r\n") == std::string::npos;
+}
 
 std::size_t lineOf(const toml::node& node)
 {
@@ -206,6 +213,9 @@ std::vector<ShowMacro> readMacros(const toml::table& root, ShowProblems& problem
         }
         macros.push_back({std::string(key.str()), *value.value<std::string>(), key.source().begin.line});
     }
+    // The table keeps its keys sorted; a macro may use the macros written above it.
+    std::stable_sort(macros.begin(), macros.end(),
+                     [](const ShowMacro& a, const ShowMacro& b) { return a.line < b.line; });
     return macros;
 }
 
@@ -473,6 +483,10 @@ void readChannels(FieldReader& fixtureFields, const std::string& context, ShowFi
             fields.report(fields.lineOf("width"), "'width' must be 8 or 16");
         if (name && !names.insert(*name).second)
             fields.report(fields.lineOf("name"), "a second channel named '" + *name + "'");
+        if (formula && isBlank(*formula)) {
+            fields.report(fields.lineOf("formula"), "the formula is empty");
+            continue;
+        }
         if (!name || !formula)
             continue;
         ShowChannel channel;
@@ -575,6 +589,10 @@ void readProfileChannels(const toml::table& table, FieldReader& fields, ShowFixt
         const std::size_t keyLine = key.source().begin.line;
         if (!value.is_string()) {
             fields.report(lineOf(value), "the formula of '" + keyText + "' must be a string, not " + typeName(value));
+            continue;
+        }
+        if (isBlank(*value.value<std::string>())) {
+            fields.report(lineOf(value), "the formula of '" + keyText + "' is empty");
             continue;
         }
         const std::string wanted = lowerCase(keyText);
@@ -850,9 +868,18 @@ ShowFile parseShowText(std::string_view text, const std::string& path, ShowProbl
     try {
         root = toml::parse(text, path);
     } catch (const toml::parse_error& error) {
-        // toml++ stops at its first syntax error; nothing after it can be checked.
+        // toml++ stops at its first syntax error; nothing after it can be checked. A string left
+        // open runs into the end of its line, which toml++ reports as a control character.
         const auto& begin = error.source().begin;
-        problems.add(begin.line, begin.column, std::string(error.description()));
+        std::string description(error.description());
+        if (description.find("control character") != std::string::npos ||
+            description.find("string") != std::string::npos)
+            description += " (is a closing quote missing?)";
+        problems.add(begin.line, begin.column, description);
+        return show;
+    }
+    if (root.empty()) {
+        problems.add(0, "the show file is empty: it needs an [[output]] and a [[fixture]]");
         return show;
     }
 
@@ -860,10 +887,11 @@ ShowFile parseShowText(std::string_view text, const std::string& path, ShowProbl
                     {"fps", "variables", "constants", "macros", "tempo", "midi", "output", "fixture", "sync_universe",
                      "on_exit"});
     if (const auto fps = top.number("fps", false)) {
-        if (std::isfinite(*fps) && *fps > 0.0)
+        if (std::isfinite(*fps) && *fps > 0.0 && *fps <= MAX_FPS)
             show.fps = *fps;
         else
-            top.report(top.lineOf("fps"), "'fps' must be a positive number, not " + zrhost::formatNumber(*fps));
+            top.report(top.lineOf("fps"), "'fps' must be more than 0 and at most " + zrhost::formatNumber(MAX_FPS) +
+                                              ", not " + zrhost::formatNumber(*fps));
     }
     show.variables = readNumbers(root, "variables", problems);
     show.constants = readNumbers(root, "constants", problems);
@@ -894,6 +922,13 @@ ShowFile parseShowText(std::string_view text, const std::string& path, ShowProbl
 
 ShowFile readShowFile(const std::string& path, ShowProblems& problems)
 {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        problems.add(0, "is a directory, not a show file");
+        ShowFile show;
+        show.path = path;
+        return show;
+    }
     return parseShowText(zrhost::readWholeFile(path), path, problems);
 }
 
