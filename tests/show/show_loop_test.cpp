@@ -359,8 +359,16 @@ TEST(ShowReload, OnlyFormulaEditsAreLiveChanges)
         return describeStructureChange(running, parseShowText(text, "show.toml", problems));
     };
     EXPECT_EQ(edited("index * 10", "index * 20"), "");
-    EXPECT_EQ(edited("address = 3", "address = 4"), "fixture 'bar'");
-    EXPECT_EQ(edited("width = 16", "width = 8"), "fixture 'bar'");
+    // Every part of a fixture's layout: a group that grows must not be half applied.
+    const std::pair<const char*, const char*> layoutEdits[] = {
+        {"address = 3", "address = 4"},      {"width = 16", "width = 8"},
+        {"count = 3", "count = 4"},          {"footprint = 4", "footprint = 5"},
+        {"slot = 3", "slot = 2"},            {"name = \"step\"", "name = \"stop\""},
+        {"[[fixture]]\nname = \"bar\"\nuniverse = 7", "[[output]]\nuniverse = 8\nprotocol = \"artnet\"\n"
+                                                       "address = \"10.77.0.1\"\n[[fixture]]\nname = \"bar\"\nuniverse = 8"},
+    };
+    for (const auto& [from, to] : layoutEdits)
+        EXPECT_NE(edited(from, to).find("fixture 'bar'"), std::string::npos) << from << " -> " << to;
     EXPECT_EQ(edited("\"10.77.0.1\"", "\"10.77.0.2\""), "the outputs");
     EXPECT_EQ(edited("level = 10", "level = 10\nother = 1"), "[variables]");
     EXPECT_TRUE(problems.empty()) << problems.text();
