@@ -82,11 +82,7 @@ TEST(ShowRun, CsvRowsPerFrameAndUniverse)
     EXPECT_NE(result.err.find("4 frames"), std::string::npos) << result.err;
 }
 
-TEST(ShowRun, InputFileFeedsAShowVariable)
-{
-    const std::string directory = scratchDirectory();
-    writeFile(directory + "/levels.csv", "level\n10\n\n90\n");
-    const RunResult result = runShow(R"toml(
+const std::string LEVEL_SHOW = R"toml(
 [variables]
 level = 50
 [[output]]
@@ -98,14 +94,26 @@ name = "a"
 universe = 1
 address = 1
 channels = [ { name = "v", formula = "level" } ]
-)toml",
-                                     {"--frames", "3", "--input", directory + "/levels.csv"}, directory);
+)toml";
+
+TEST(ShowRun, InputFileFeedsAShowVariable)
+{
+    const std::string directory = scratchDirectory();
+    writeFile(directory + "/levels.csv", "level\n10\n\n90\n");
+    const RunResult result = runShow(LEVEL_SHOW, {"--frames", "3", "--input", directory + "/levels.csv"}, directory);
     ASSERT_EQ(result.status, 0) << result.err;
     const auto rows = csvRows(result.out);
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0][2], level8(10));
     EXPECT_EQ(rows[1][2], level8(90));
     EXPECT_EQ(rows[2][2], level8(90)) << "after the last row its values stay";
+
+    // A column that names no variable of the show would be read by nothing: a misspelling.
+    writeFile(directory + "/typo.csv", "level,levle\n10,20\n");
+    const RunResult typo = runShow(LEVEL_SHOW, {"--frames", "3", "--input", directory + "/typo.csv"}, directory);
+    EXPECT_EQ(typo.status, 1);
+    EXPECT_NE(typo.err.find("typo.csv: column 'levle' is no [variables] entry of the show"), std::string::npos)
+        << typo.err;
 }
 
 // A valid show with one line replaced.

@@ -58,6 +58,8 @@ public:
 
     // The frame count when none is asked for: the CSV data rows, else the audio frames, else 1.
     std::uint64_t naturalFrameCount() const;
+    // The variables the input file's columns feed, in column order; none without one.
+    std::vector<std::string> inputColumns() const { return table_ ? table_->names() : std::vector<std::string>{}; }
 
     // Writes frame `frame`'s values. Past the last CSV row the last row's values stay; past the
     // end of the audio it is silent: level, bands and beat 0, the tempo as it last was.

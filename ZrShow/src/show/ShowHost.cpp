@@ -1,6 +1,8 @@
 // Host parser set-up for a show, collecting refused definitions instead of stopping at one.
 #include "zrshow/show/ShowHost.h"
 
+#include <algorithm>
+
 #include "zrhost/LibraryFailure.h"
 #include "zrhost/NumberText.h"
 #include "zrparser/ZrPlatform.h"
@@ -39,6 +41,13 @@ ShowHost::ShowHost(const ShowFile& show, const ShowInputFiles& files, ShowProble
     const bool tempoFromAudio = show.tempo.source == TempoSourceKind::Unset || show.tempo.source == TempoSourceKind::Audio;
     definitions.beatTracker = tempoFromAudio ? files.beatTracker : nullptr;
     inputs_ = std::make_unique<zrhost::FrameInputs>(definitions, variables_);
+    // A column feeds one of the show's variables; any other would be read by nothing.
+    for (const std::string& column : inputs_->inputColumns()) {
+        if (std::none_of(show.variables.begin(), show.variables.end(),
+                         [&](const ShowNumber& variable) { return variable.name == column; }))
+            problems.add(0, "input file " + files.inputPath + ": column '" + column +
+                                "' is no [variables] entry of the show, so nothing would read it");
+    }
     if (makeLiveInputs)
         live_ = makeLiveInputs(variables_);
     fps_ = show.fps;
