@@ -102,7 +102,8 @@ TEST(Trigger, OpensForItsDurationAndReArmsAfterFallingAndHoldOff)
     } cases[] = {
         {"opens for 3 evaluations and re-arms after a fall", {0, 60, 60, 60, 60, 60, 0, 60, 30, 60},
          {3, 10, 50, 0}, {2, 3, 4, 8, 9, 10}},
-        {"duration 0 or less gives one evaluation", {60, 0, 60, 0}, {-1, 10, 50, 0}, {1, 3}},
+        {"duration below 0 gives one evaluation", {60, 0, 60, 0}, {-1, 10, 50, 0}, {1, 3}},
+        {"duration exactly 0 gives one evaluation too", {60, 0, 60, 0}, {0, 10, 50, 0}, {1, 3}},
         {"a fall before the hold-off has passed does not re-arm", pulsesAt({1, 31, 33}, 40), {2, 10, 50, 30},
          {1, 2, 33, 34}},
         {"a held activation fires again after the hold-off when thresholdDown >= thresholdUp",
