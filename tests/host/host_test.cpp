@@ -118,6 +118,8 @@ TEST(SimilarNames, FromTheCatalogueBestFirst)
     EXPECT_EQ(similarNames("level", {"level", "levl", "speed"}), (std::vector<std::string>{"levl"}))
         << "the name itself is no suggestion";
     EXPECT_EQ(similarNames("sin", symbols, 1), (std::vector<std::string>{"map.sin"}));
+    // A typo of a whole name goes before the same typo of another name's last part.
+    EXPECT_EQ(similarNames("tam", {"math.tan", "tan"}), (std::vector<std::string>{"tan", "math.tan"}));
 }
 
 TEST(FormulaHints, AnUnknownNameGetsSimilarNamesOrHowToDefineIt)
