@@ -2,14 +2,14 @@
 # Builds the fuzz targets with clang's libFuzzer (plus AddressSanitizer and
 # UndefinedBehaviorSanitizer) and runs each for SECONDS (default 60), starting from the
 # committed corpus. New inputs go to build/fuzz-corpus/<target>; crashes to build/fuzz-crashes.
-#   scripts/fuzz.sh [SECONDS] [TARGET...]      TARGET: compile, macro, syntax, show (default: all)
+#   scripts/fuzz.sh [SECONDS] [TARGET...]      TARGET: compile, macro, syntax, show, osc (default: all)
 # Without clang it says so and exits 0: the corpus replay of the test suite still runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(compile macro syntax show)
+[ ${#targets[@]} -gt 0 ] || targets=(compile macro syntax show osc)
 
 if ! command -v clang++ >/dev/null 2>&1; then
     echo "clang++ not found: skipping the fuzzing run"

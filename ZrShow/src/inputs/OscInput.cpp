@@ -14,7 +14,7 @@ namespace {
 // How long one receive waits; also the longest a stop or a reply waits.
 constexpr int RECEIVE_TIMEOUT_MS = 20;
 
-int onMessage(const char* path, const char* types, lo_arg** argv, int argc, lo_message message, void* input)
+OscMessage messageOf(const char* path, const char* types, lo_arg** argv, int argc)
 {
     OscMessage received;
     received.path = path;
@@ -29,6 +29,12 @@ int onMessage(const char* path, const char* types, lo_arg** argv, int argc, lo_m
         default: break;
         }
     }
+    return received;
+}
+
+int onMessage(const char* path, const char* types, lo_arg** argv, int argc, lo_message message, void* input)
+{
+    const OscMessage received = messageOf(path, types, argv, argc);
     OscSender from;
     if (lo_address source = lo_message_get_source(message)) {
         const char* host = lo_address_get_hostname(source);
@@ -40,6 +46,20 @@ int onMessage(const char* path, const char* types, lo_arg** argv, int argc, lo_m
 }
 
 } // namespace
+
+std::optional<OscMessage> decodeOscPacket(const void* data, std::size_t size)
+{
+    int result = 0;
+    // liblo takes the bytes as they are: it reads them only.
+    lo_message message = lo_message_deserialise(const_cast<void*>(data), size, &result);
+    if (!message)
+        return std::nullopt;
+    const char* path = lo_get_path(const_cast<void*>(data), static_cast<ssize_t>(size));
+    OscMessage decoded = messageOf(path ? path : "", lo_message_get_types(message), lo_message_get_argv(message),
+                                   lo_message_get_argc(message));
+    lo_message_free(message);
+    return decoded;
+}
 
 ShowArgument OscMessage::argument() const
 {

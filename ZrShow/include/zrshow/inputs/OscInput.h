@@ -3,9 +3,11 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -19,7 +21,7 @@ namespace zrshow {
 class ShowEvents;
 
 // One received message, its single argument already taken out ('\0': none or several).
-struct OscMessage {
+struct ZR_API OscMessage {
     std::string path;
     char type = '\0'; // OSC type tag: 'f', 'd', 'i', 'h' (numbers), 's' (text)
     double number = 0.0;
@@ -28,6 +30,9 @@ struct OscMessage {
     // The argument as the show's commands take it.
     ShowArgument argument() const;
 };
+
+// The message in one OSC packet as it arrives on the wire; none when the bytes are no message.
+ZR_API std::optional<OscMessage> decodeOscPacket(const void* data, std::size_t size);
 
 // Where an OSC message came from, to send a reply there.
 struct OscSender {
