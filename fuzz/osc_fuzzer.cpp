@@ -17,7 +17,6 @@
 #include "zrshow/show/ShowHost.h"
 #include "zrshow/show/ShowPatch.h"
 #include "zrshow/show/ShowProblems.h"
-#include "zrsignal/CSignalPlugin.h"
 
 namespace {
 
@@ -54,11 +53,7 @@ struct LoadedShow {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const bool ready = [] {
-        registerSignalPlugin();
-        zr::useMachineCode();
-        return true;
-    }();
+    static const bool ready = zr::useMachineCode();
     (void)ready;
     static LoadedShow loaded;
     const auto message = zrshow::decodeOscPacket(data, size);

@@ -14,7 +14,6 @@
 #include "zrshow/show/ShowHost.h"
 #include "zrshow/show/ShowPatch.h"
 #include "zrshow/show/ShowProblems.h"
-#include "zrsignal/CSignalPlugin.h"
 
 namespace {
 
@@ -51,11 +50,7 @@ std::vector<zrshow::DmxSlots> runShow(const std::string& text, const zrshow::For
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const bool ready = [] {
-        registerSignalPlugin();
-        zr::useMachineCode();
-        return true;
-    }();
+    static const bool ready = zr::useMachineCode();
     (void)ready;
     const std::string text(reinterpret_cast<const char*>(data), size);
     const auto reference = runShow(text, {.childParsers = true, .threads = 1});
