@@ -178,7 +178,7 @@ void printShow()
 {
     std::printf("### Show: the ten-formula mix evaluated once per frame, each formula in a child parser of one "
                 "host, or each text of the mix one formula with an instance per use\n\n"
-                "| engine | formulas | formulas | ns per formula per frame | frame (median) | frame (p99) "
+                "| engine | way | formulas | ns per formula per frame | frame (median) | frame (p99) "
                 "| bytes per formula | compile per formula (median) | child parser (median) |\n"
                 "|---|---|---:|---:|---:|---:|---:|---:|---:|\n");
     for (const OurEngine& engine : ourEngines) {
@@ -204,7 +204,7 @@ void printPixelShow()
 {
     const unsigned cores = std::max(2u, std::thread::hardware_concurrency());
     std::printf("### Pixel show: 100 universes of 170 RGB pixels\n\n"
-                "| engine | formulas | threads | channels | load and compile | bytes per channel | frame (mean) "
+                "| engine | way | threads | channels | load and compile | bytes per channel | frame (mean) "
                 "| frame (p99) |\n|---|---|---:|---:|---:|---:|---:|---:|\n");
     struct Way {
         const OurEngine& engine;
