@@ -4,7 +4,6 @@
 #include "zrshow/show/FixtureFormulas.h"
 
 #include <algorithm>
-#include <functional>
 #include <map>
 #include <set>
 #include <thread>
@@ -158,7 +157,10 @@ void FixtureFormulas::schedule()
         std::ranges::sort(positions, {}, [&](std::uint32_t p) { return running_[p].instance; });
         cut(positions, longest, pieces);
     }
-    std::ranges::stable_sort(pieces, std::greater{}, &Piece::count);
+    // Longest first; equal ones in the order they were cut, so every run shares alike.
+    std::ranges::sort(pieces, [](const Piece& a, const Piece& b) {
+        return a.count != b.count ? a.count > b.count : a.firstPosition < b.firstPosition;
+    });
     parts_.assign(threads, {});
     std::vector<std::size_t> load(threads, 0);
     parts_[0] = std::move(runs[0]);
