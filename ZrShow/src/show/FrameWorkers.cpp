@@ -46,7 +46,8 @@ void FrameWorkers::run(void (*work)(void*, unsigned), void* context)
     generation_.fetch_add(1, std::memory_order_release);
     generation_.notify_all();
     work(context, 0);
-    for (unsigned left = pending_.load(std::memory_order_acquire); left != 0; left = pending_.load(std::memory_order_acquire))
+    for (unsigned left = pending_.load(std::memory_order_acquire); left != 0;
+         left = pending_.load(std::memory_order_acquire))
         waitWhileEqual(pending_, left);
 }
 

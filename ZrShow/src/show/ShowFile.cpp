@@ -542,9 +542,9 @@ std::string showChannelName(const FixtureProfile& profile, const ProfileMode& mo
 
 // The channels of a fixture made from a profile's mode (`profile`, `mode`, `formulas`): one per
 // slot, except that a coarse channel and its fine partner (right after it or elsewhere in the
-// mode) are one 16-bit channel unless the fine one has a formula of its own. A formula is keyed by the channel's name in the
-// profile or by its common name, which drives every channel of the mode that has it; channels
-// without a formula hold the profile's default.
+// mode) are one 16-bit channel unless the fine one has a formula of its own. A formula is keyed
+// by the channel's name in the profile or by its common name, which drives every channel of the
+// mode that has it; channels without a formula hold the profile's default.
 void readProfileChannels(const toml::table& table, FieldReader& fields, ShowFixture& fixture, ShowProblems& problems)
 {
     const auto profileName = fields.text("profile", true);
