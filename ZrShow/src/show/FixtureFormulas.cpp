@@ -133,7 +133,6 @@ void FixtureFormulas::schedule()
             independent[channel.formula].push_back(position);
     }
     positions_.clear();
-    std::vector<std::vector<Piece>> runs(1);
     // Consecutive positions of one formula's consecutive instances make one piece.
     const auto cut = [&](const std::vector<std::uint32_t>& positions, std::size_t longest, std::vector<Piece>& into) {
         for (const std::uint32_t position : positions) {
@@ -150,7 +149,8 @@ void FixtureFormulas::schedule()
             positions_.push_back(position);
         }
     };
-    cut(ordered, 1024, runs[0]);
+    parts_.assign(threads, {});
+    cut(ordered, 1024, parts_[0]);
     const std::size_t longest = std::max<std::size_t>(64, (running_.size() + threads - 1) / threads / 4);
     std::vector<Piece> pieces;
     for (auto& [formula, positions] : independent) {
@@ -161,9 +161,7 @@ void FixtureFormulas::schedule()
     std::ranges::sort(pieces, [](const Piece& a, const Piece& b) {
         return a.count != b.count ? a.count > b.count : a.firstPosition < b.firstPosition;
     });
-    parts_.assign(threads, {});
     std::vector<std::size_t> load(threads, 0);
-    parts_[0] = std::move(runs[0]);
     for (const Piece& piece : parts_[0])
         load[0] += piece.count;
     for (const Piece& piece : pieces) {

@@ -96,7 +96,7 @@ ShowRequestResult ShowCommands::setVariable(const std::string& name, double valu
 ShowRequestResult ShowCommands::replaceFormula(const std::string& fixture, unsigned index, const std::string& channel,
                                                std::string formula) const
 {
-    if (formula.find_first_not_of(" \t\r\n") == std::string::npos)
+    if (isBlankFormula(formula))
         return "the formula is empty";
     const auto position = patch_.find(show_, fixture, index, channel);
     if (!position)

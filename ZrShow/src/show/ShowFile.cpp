@@ -32,10 +32,6 @@ constexpr auto LAST_SLOT = static_cast<std::int64_t>(DMX_SLOT_COUNT);
 // A frame every 5 ms: far beyond what DMX receivers take (about 44 full frames a second).
 constexpr double MAX_FPS = 200.0;
 
-bool isBlank(const std::string& text)
-{
-    return text.find_first_not_of(" \t\r\n") == std::string::npos;
-}
 
 std::size_t lineOf(const toml::node& node)
 {
@@ -483,7 +479,7 @@ void readChannels(FieldReader& fixtureFields, const std::string& context, ShowFi
             fields.report(fields.lineOf("width"), "'width' must be 8 or 16");
         if (name && !names.insert(*name).second)
             fields.report(fields.lineOf("name"), "a second channel named '" + *name + "'");
-        if (formula && isBlank(*formula)) {
+        if (formula && isBlankFormula(*formula)) {
             fields.report(fields.lineOf("formula"), "the formula is empty");
             continue;
         }
@@ -591,7 +587,7 @@ void readProfileChannels(const toml::table& table, FieldReader& fields, ShowFixt
             fields.report(lineOf(value), "the formula of '" + keyText + "' must be a string, not " + typeName(value));
             continue;
         }
-        if (isBlank(*value.value<std::string>())) {
+        if (isBlankFormula(*value.value<std::string>())) {
             fields.report(lineOf(value), "the formula of '" + keyText + "' is empty");
             continue;
         }
@@ -837,6 +833,11 @@ const char* tempoSourceName(TempoSourceKind source)
             return rules.name;
     }
     return "";
+}
+
+bool isBlankFormula(std::string_view formula)
+{
+    return formula.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
 const char* protocolName(Protocol protocol)

@@ -45,7 +45,7 @@ ShowPatch::ShowPatch(const ShowFile& show, ShowProblems& problems)
     for (const ShowFixture& fixture : show.fixtures)
         for (unsigned index = 0; index < fixture.count; ++index) {
             const std::uint32_t universe = placeOf(fixture, index).universe;
-            if (index > 0 && universe == placeOf(fixture, index - 1).universe)
+            if (index > 0 && universe == universes_.back())
                 continue;
             universes_.push_back(universe);
             // The group's own universe is checked with the file; the ones it runs on into here.

@@ -21,6 +21,9 @@ enum class Protocol { Sacn, ArtNet, Ola };
 // The protocol's name as the show file writes it.
 ZR_API const char* protocolName(Protocol protocol);
 
+// True for a formula of nothing but spaces: the show refuses it rather than run it as NaN.
+ZR_API bool isBlankFormula(std::string_view formula);
+
 // A [variables] or [constants] entry.
 struct ShowNumber {
     std::string name;
