@@ -131,10 +131,12 @@ TEST_F(MidiIntoAShow, ANoteAndAControllerReachTheirVariablesOnTheNextFrame)
     EXPECT_LE(first, before + 3) << "first row with both: " << first << ", rows before sending: " << before;
     EXPECT_EQ(all.back()[MASTER], showtest::level8(64 * 100.0 / 127.0)) << "channel 2 is not mapped";
 
+    // On a loaded machine the JACK server's cycles may lag the frames, so this waits for the
+    // release itself rather than for a count of frames.
     send({0x80, 36, 0}); // note off
-    const std::size_t released = rows().size();
-    ASSERT_TRUE(showtest::waitFor([&] { return rows().size() > released + 4; }, 5s));
-    EXPECT_EQ(rows().back()[KICK], 0);
+    EXPECT_TRUE(showtest::waitFor([&] { return rows().back()[KICK] == 0; }, 5s))
+        << "kick after note off: " << rows().back()[KICK];
+    EXPECT_EQ(rows().back()[MASTER], showtest::level8(64 * 100.0 / 127.0)) << "a note off leaves the controller";
 }
 
 } // namespace
