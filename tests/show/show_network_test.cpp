@@ -115,10 +115,9 @@ public:
             << child_->err();
     }
 
-    // Stops the recording and returns its frames of slot values.
-    std::vector<std::vector<int>> frames()
+    // The frames of slot values recorded so far: ola_recorder writes a line a frame.
+    std::vector<std::vector<int>> frames() const
     {
-        child_->stop(SIGINT);
         std::vector<std::vector<int>> frames;
         std::istringstream lines(readFile(file_));
         for (std::string line; std::getline(lines, line);) {
@@ -133,6 +132,8 @@ public:
         }
         return frames;
     }
+
+    void stop() { child_->stop(SIGINT); }
 
 private:
     std::string file_;
@@ -184,8 +185,10 @@ protected:
         EXPECT_NE(sent.err.find("; 0 errors"), std::string::npos) << sent.err;
         const auto expected = expectedFrames(FRAMES);
         ASSERT_EQ(expected.size(), FRAMES);
-        // The last packets may still be on their way through olad, more so on a busy machine.
+        // The last packets may still be on their way through olad, more so on a busy machine:
+        // the recording goes on until the last frame is in it.
         waitFor([&] { const auto frames = recorder.frames(); return !frames.empty() && frames.back() == expected.back(); }, 10s);
+        recorder.stop();
         const auto recorded = recorder.frames();
         ASSERT_FALSE(recorded.empty()) << "olad received nothing";
         std::size_t at = 0;
