@@ -2,14 +2,14 @@
 # Builds the fuzz targets with clang's libFuzzer (plus AddressSanitizer and
 # UndefinedBehaviorSanitizer) and runs each for SECONDS (default 60), starting from the
 # committed corpus. New inputs go to build/fuzz-corpus/<target>; crashes to build/fuzz-crashes.
-#   scripts/fuzz.sh [SECONDS] [TARGET...]      TARGET: compile, macro, syntax, show, osc (default: all)
+#   scripts/fuzz.sh [SECONDS] [TARGET...]      TARGET: compile, macro, syntax, show, osc, studio (default: all)
 # Without clang it says so and exits 0: the corpus replay of the test suite still runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(compile macro syntax show osc)
+[ ${#targets[@]} -gt 0 ] || targets=(compile macro syntax show osc studio)
 
 if ! command -v clang++ >/dev/null 2>&1; then
     echo "clang++ not found: skipping the fuzzing run"
@@ -26,7 +26,9 @@ mkdir -p build/fuzz-crashes
 for target in "${targets[@]}"; do
     echo "=== ${target}: ${seconds} s ==="
     mkdir -p "build/fuzz-corpus/${target}"
-    "$build/fuzz/${target}_fuzzer" -dict=fuzz/expressions.dict -max_total_time="$seconds" -timeout=5 \
+    dictionary=fuzz/expressions.dict
+    [ -f "fuzz/${target}.dict" ] && dictionary="fuzz/${target}.dict"
+    "$build/fuzz/${target}_fuzzer" -dict="$dictionary" -max_total_time="$seconds" -timeout=5 \
         -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="build/fuzz-crashes/${target}-" \
         "build/fuzz-corpus/${target}" "fuzz/corpus/${target}"
 done

@@ -1,15 +1,5 @@
-// The studio's web server (cpp-httplib): the page, the formula and catalogue requests, and the
-// show's frames as Server-Sent Events. See RequestGuard for what it refuses.
-//
-//   GET  /, /studio.js, /studio.css   the page
-//   GET  /api/catalogue?q=PATTERN     catalogue rows with example curves
-//   POST /api/evaluate                formula curves (form: formula..., frames, fps, vars, csv, csvName, audio, seed)
-//                                     Forms are multipart/form-data, or URL-encoded when small.
-//   POST /api/audio?name=NAME         keeps an audio file for /api/evaluate (body: the file)
-//   GET  /api/devices                 the audio inputs that --audio-in can open
-//   GET  /api/show                    the show's layout (404 without a show)
-//   GET  /api/show/frames             the show's frames, as events "frame" and, at the end, "end"
-//   POST /api/show/edit               as OSC: form address=/zr/formula/F/I/C with formula, or /zr/var/NAME with value
+// The studio's web server: binds its port and answers every request with the studio's routes
+// (StudioRoutes lists them) on threads of its own.
 #pragma once
 
 #include <memory>
