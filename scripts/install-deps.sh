@@ -20,6 +20,9 @@ lean_packages=(portaudio19-dev jackd2 libjack-jackd2-dev libaubio-dev librtmidi-
 # with Wireshark's dissectors (tshark, without its desktop recommendations).
 packages+=(qlcplus-data)
 lean_packages+=(tshark)
+# The Python package is built with pybind11 against the system's Python and NumPy, and tested
+# with pytest; its notebook example plots with matplotlib.
+packages+=(python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pytest python3-matplotlib)
 # A node installed another way (with its own npm) is used as it is.
 command -v node >/dev/null 2>&1 && command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
 missing=()

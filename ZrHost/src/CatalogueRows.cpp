@@ -5,6 +5,7 @@
 #include <memory>
 #include <sstream>
 
+#include "zrhost/CatalogueKeywords.h"
 #include "zrhost/SignalModule.h"
 #include "zrparser/ZrParser.h"
 #include "zrparser/ZrUtf8.h"
@@ -103,11 +104,17 @@ std::optional<int> matchRank(const CatalogueRow& row, std::string_view pattern)
     if (symbol.find(wanted) != std::string::npos)
         return 1;
     const std::string description = folded(row.description);
+    // The description's words first; then with the keywords people use for the effect.
+    const std::string described = description + " " + std::string(catalogueKeywords(row.symbol));
+    int rank = 2;
     do {
-        if (description.find(word) == std::string::npos)
+        if (description.find(word) != std::string::npos)
+            continue;
+        if (described.find(word) == std::string::npos)
             return std::nullopt;
+        rank = 3;
     } while (words >> word);
-    return 2;
+    return rank;
 }
 
 bool matchesPattern(const CatalogueRow& row, std::string_view pattern)

@@ -74,13 +74,15 @@ double* HostVariables::add(const std::string& name, double initial, const std::s
 
 std::unique_ptr<ZrParser> makeHostParser(const HostDefinitions& definitions, HostVariables& variables)
 {
-    useSignalModule();
     auto parser = std::make_unique<ZrParser>();
-    define("ZrSignalPlugin.SignalPlugin", [&] {
-        makeRoomForSignalPlugin(*parser);
-        parser->loadPlugin(PROGID_SignalPlugin);
-        parser->defineFunc(new TimeIncrementFct(zr::TWO_PI / definitions.fps, definitions.timeIncrement));
-    });
+    if (definitions.signalPlugin) {
+        useSignalModule();
+        define("ZrSignalPlugin.SignalPlugin", [&] {
+            makeRoomForSignalPlugin(*parser);
+            parser->loadPlugin(PROGID_SignalPlugin);
+            parser->defineFunc(new TimeIncrementFct(zr::TWO_PI / definitions.fps, definitions.timeIncrement));
+        });
+    }
     for (const std::string& plugin : definitions.plugins)
         define(plugin, [&] { loadPlugin(*parser, plugin); });
     if (!definitions.pluginDir.empty())

@@ -23,9 +23,10 @@ void FramePacer::beginFrame(std::uint64_t frame)
         clock_.enterFrame(frame);
         return;
     }
-    if (frame == 0) {
+    if (frame == 0 || !anchored_) {
         anchor_ = time_.now();
-        anchorFrame_ = 0;
+        anchorFrame_ = frame;
+        anchored_ = true;
     } else {
         time_.sleepUntil(dueTime(frame));
     }

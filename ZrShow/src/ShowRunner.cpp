@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <sstream>
 #include <thread>
 #include <variant>
@@ -158,10 +159,28 @@ void ShowRunner::finishOutputs()
 
 void ShowRunner::run(const std::atomic<bool>& interrupted)
 {
+    const auto started = std::chrono::steady_clock::now();
+    runFrames(options_.frames.value_or(std::numeric_limits<std::uint64_t>::max()), interrupted);
+    finishOutputs();
+    elapsed_ = std::chrono::steady_clock::now() - started;
+    if (csv_ && !csv_->flush())
+        throw InputError("cannot write the CSV rows of the slot values");
+}
+
+void ShowRunner::finish()
+{
+    finishOutputs();
+    if (csv_ && !csv_->flush())
+        throw InputError("cannot write the CSV rows of the slot values");
+}
+
+void ShowRunner::runFrames(std::uint64_t count, const std::atomic<bool>& interrupted)
+{
     zrhost::FrameClock clock(options_.clock, show_.fps);
     FramePacer pacer(options_.paceSimulatedClock ? ClockMode::Real : options_.clock, show_.fps, clock);
-    const auto started = std::chrono::steady_clock::now();
-    for (std::uint64_t frame = 0; (!options_.frames || frame < *options_.frames) && !interrupted.load(); ++frame) {
+    const std::uint64_t end = nextFrame_ + std::min(count, std::numeric_limits<std::uint64_t>::max() - nextFrame_);
+    for (; nextFrame_ < end && !interrupted.load(); ++nextFrame_) {
+        const std::uint64_t frame = nextFrame_;
         pacer.beginFrame(frame);
         const auto begin = std::chrono::steady_clock::now();
         applyEdits();
@@ -174,10 +193,6 @@ void ShowRunner::run(const std::atomic<bool>& interrupted)
             observer_->frameDone(frame, universes_);
         statistics_.recordFrame(std::chrono::steady_clock::now() - begin, pacer.endFrame(frame));
     }
-    finishOutputs();
-    elapsed_ = std::chrono::steady_clock::now() - started;
-    if (csv_ && !csv_->flush())
-        throw InputError("cannot write the CSV rows of the slot values");
 }
 
 void ShowRunner::deliver(std::uint64_t frame)
@@ -213,7 +228,9 @@ void ShowRunner::apply(SetVariable& edit)
 
 void ShowRunner::apply(ReplaceFormula& edit)
 {
-    const auto failure = formulas_->replace({edit.position}, edit.formula);
+    const auto failure = formulas_->replace(
+        edit.group ? formulas_->positionsOf(edit.group->fixture, edit.group->channel) : std::vector{edit.position},
+        edit.formula);
     if (failure) {
         statistics_.errors.fetch_add(1, std::memory_order_relaxed);
         const std::string text = refusal(edit.what, *failure);
@@ -224,6 +241,9 @@ void ShowRunner::apply(ReplaceFormula& edit)
             events_.message(text);
         return;
     }
+    // The group's formula text is now this one, as a reload of a file with it would make it.
+    if (edit.group)
+        show_.fixtures[edit.group->fixture].channels[edit.group->channel].formula = edit.formula;
     if (edit.answer)
         edit.answer(nullptr, {});
     events_.message(edit.what + ": now " + edit.formula);
@@ -239,6 +259,11 @@ void ShowRunner::apply(RequestTempo& edit)
 {
     if (tempo_)
         tempo_->requestTempo(edit.bpm);
+}
+
+void ShowRunner::apply(ReadShow& edit)
+{
+    edit.read(*host_);
 }
 
 std::vector<std::unique_ptr<LiveInput>> ShowRunner::makeLiveInputs(zrhost::HostVariables& variables,

@@ -39,12 +39,12 @@ ZR_API void appendFunctionRows(std::vector<CatalogueRow>& rows, ZrParser& parser
 ZR_API std::vector<CatalogueRow> overloadsOf(const std::vector<CatalogueRow>& rows, std::string_view symbol);
 
 // Whether a search for `pattern` finds `row`: its symbol contains the pattern, or its
-// description contains every word of it; ASCII letters compare without case. An empty or blank
-// pattern finds every row.
+// description and keywords (catalogueKeywords) contain every word of it; ASCII letters compare
+// without case. An empty or blank pattern finds every row.
 ZR_API bool matchesPattern(const CatalogueRow& row, std::string_view pattern);
 // How well a search for `pattern` finds `row`, for putting the best first: 0 its symbol is the
-// pattern (or the pattern is blank), 1 its symbol contains it, 2 its description has the words;
-// nothing when the search does not find it.
+// pattern (or the pattern is blank), 1 its symbol contains it, 2 its description has the words,
+// 3 its description and keywords have them; nothing when the search does not find it.
 ZR_API std::optional<int> matchRank(const CatalogueRow& row, std::string_view pattern);
 
 } // namespace zrhost

@@ -39,6 +39,9 @@ struct HostDefinitions {
     // When set, __timeInc() reads it at every evaluation instead of giving 2π / fps: a host
     // whose loops count beats writes 2π × the beats of each frame there.
     const double* timeIncrement = nullptr;
+    // false: the library's default parser without the signal plug-in and __timeInc, for hosts
+    // that want the bare expression language.
+    bool signalPlugin = true;
 };
 
 // Reads "NAME=VALUE". Throws InputError "'TEXT': expected NAME=VALUE" or "'TEXT': the value

@@ -33,8 +33,9 @@ private:
 // A parser with the signal plug-in loaded in place of the default parser's own "__sin",
 // "__cos" and "rand", the host function "__timeInc" for `definitions.fps`, the further
 // plug-ins, every host variable bound, then the constants and macros (after the locale's
-// syntax when asked). Throws LibraryFailure naming the definition that failed, InputError when
-// the signal plug-in's module cannot be loaded.
+// syntax when asked); without `definitions.signalPlugin`, the default parser with the rest.
+// Throws LibraryFailure naming the definition that failed, InputError when the signal
+// plug-in's module cannot be loaded.
 ZR_API std::unique_ptr<ZrParser> makeHostParser(const HostDefinitions& definitions, HostVariables& variables);
 
 // Defines a macro. Throws LibraryFailure with the caret in the prototype or in the body,

@@ -43,6 +43,7 @@ private:
     PacerTime time_;
     Clock::time_point anchor_{};    // when frame anchorFrame_ started
     std::uint64_t anchorFrame_ = 0;
+    bool anchored_ = false;         // a host that runs a show in steps begins past frame 0
 };
 
 } // namespace zrshow

@@ -63,6 +63,15 @@ public:
     // CSV rows cannot be written.
     void run(const std::atomic<bool>& interrupted);
 
+    // For a host that runs the show in steps of its own (a script): `count` more frames, numbered
+    // on from those run before, so the simulated clock and the input files go on where they
+    // stopped; the outputs stay open until finish(), which ends them as run() does.
+    void runFrames(std::uint64_t count, const std::atomic<bool>& interrupted);
+    void finish();
+    // Between steps, never while frames run: applies the queued edits now, as the next frame
+    // would before it is evaluated, so the host learns at once whether a formula is refused.
+    void applyQueuedEdits() { applyEdits(); }
+
     // After run(): the outputs that could not send a single packet, and why; empty when every
     // output delivered. A front end ends such a run with a failure.
     const std::string& undelivered() const { return undelivered_; }
@@ -73,8 +82,8 @@ public:
     const ShowCommands& commands() const { return *commands_; }
     // Queues an edit for the next frame. Any thread.
     void queue(ShowEdit edit) { edits_.push(std::move(edit)); }
-    // Before run() only: the frame loop changes the show's formula texts on reloads and uses the
-    // host's parser.
+    // Before run() only: the frame loop changes the show's formula texts on reloads and group
+    // edits, and uses the host's parser.
     const ShowFile& show() const { return show_; }
     ShowHost& host() { return *host_; }
     const ShowPatch& patch() const { return *patch_; }
@@ -89,6 +98,7 @@ private:
     void apply(ReloadShow& edit);
     void apply(TapBeat& edit);
     void apply(RequestTempo& edit);
+    void apply(ReadShow& edit);
     std::vector<std::unique_ptr<LiveInput>> makeLiveInputs(zrhost::HostVariables& variables, ShowProblems& problems);
     void deliver(std::uint64_t frame);
     void openOutputs();
@@ -115,6 +125,7 @@ private:
     FrameObserver* observer_ = nullptr;
     std::unique_ptr<OscInput> osc_;
     std::unique_ptr<ShowReloader> reloader_;
+    std::uint64_t nextFrame_ = 0;
     std::chrono::duration<double> elapsed_{0};
     std::string undelivered_;
 };

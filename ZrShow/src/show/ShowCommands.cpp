@@ -44,14 +44,21 @@ ShowRequestResult ShowCommands::interpret(std::string_view address, const ShowAr
         if (slash2 == std::string_view::npos || rest.find('/', slash2 + 1) != std::string_view::npos)
             return "the address must be /zr/formula/FIXTURE/INDEX/CHANNEL";
         const std::string_view indexText = rest.substr(slash1 + 1, slash2 - slash1 - 1);
+        const std::string fixture(rest.substr(0, slash1));
+        const std::string channel(rest.substr(slash2 + 1));
+        const std::string* formula = std::get_if<std::string>(&argument);
+        if (indexText == "*") {
+            if (!formula)
+                return "takes one string, the formula";
+            return replaceGroupFormula(fixture, channel, *formula);
+        }
         unsigned index = 0;
         const auto parsed = std::from_chars(indexText.data(), indexText.data() + indexText.size(), index);
         if (parsed.ec != std::errc() || parsed.ptr != indexText.data() + indexText.size())
-            return "INDEX must be a number from 0, not '" + std::string(indexText) + "'";
-        const std::string* formula = std::get_if<std::string>(&argument);
+            return "INDEX must be a number from 0, or * for the whole group, not '" + std::string(indexText) + "'";
         if (!formula)
             return "takes one string, the formula";
-        return replaceFormula(std::string(rest.substr(0, slash1)), index, std::string(rest.substr(slash2 + 1)), *formula);
+        return replaceFormula(fixture, index, channel, *formula);
     }
     if (address == TAP)
         return tap();
@@ -103,6 +110,28 @@ ShowRequestResult ShowCommands::replaceFormula(const std::string& fixture, unsig
         return "the show has no fixture '" + fixture + "' number " + std::to_string(index) + " with a channel '" +
                channel + "'";
     return ShowEdit{ReplaceFormula{*position, std::move(formula), describeChannel(show_, patch_.channels()[*position])}};
+}
+
+ShowRequestResult ShowCommands::replaceGroupFormula(const std::string& fixture, const std::string& channel,
+                                                    std::string formula) const
+{
+    if (isBlankFormula(formula))
+        return "the formula is empty";
+    for (std::size_t f = 0; f < show_.fixtures.size(); ++f) {
+        if (show_.fixtures[f].name != fixture)
+            continue;
+        const auto& channels = show_.fixtures[f].channels;
+        for (std::size_t c = 0; c < channels.size(); ++c) {
+            if (channels[c].name != channel)
+                continue;
+            const auto position = patch_.find(show_, fixture, 0, channel);
+            if (!position)
+                break;
+            std::string what = "fixture '" + fixture + "' channel '" + channel + "' (every fixture of the group)";
+            return ShowEdit{ReplaceFormula{*position, std::move(formula), std::move(what), GroupChannel{f, c}}};
+        }
+    }
+    return "the show has no fixture '" + fixture + "' with a channel '" + channel + "'";
 }
 
 } // namespace zrshow

@@ -166,7 +166,70 @@ private:
     ShowProblems& problems_;
 };
 
-// [variables] and [constants]: names with numbers.
+// The smallest of 1, 2 and 5 times a power of ten that is at least `value` (> 0).
+double roundUp(double value)
+{
+    double decade = std::pow(10.0, std::floor(std::log10(value)));
+    for (;; decade *= 10.0) {
+        for (double step : {1.0, 2.0, 5.0}) {
+            if (step * decade >= value)
+                return step * decade;
+        }
+    }
+}
+
+VariableRange automaticRange(double value)
+{
+    VariableRange range;
+    if (value < range.min)
+        range.min = -roundUp(-value);
+    if (value > range.max)
+        range.max = roundUp(value);
+    return range;
+}
+
+// A [variables] entry written as a table: { value = 128, min = 60, max = 200, step = 1 }. The
+// value with its range, or nothing after the problems are reported.
+std::optional<ShowNumber> readRangedVariable(const std::string& name, const toml::table& table, ShowProblems& problems)
+{
+    const std::size_t problemsBefore = problems.count();
+    FieldReader fields(table, "[variables] '" + name + "'", problems, {"value", "min", "max", "step"});
+    const auto value = fields.number("value", true);
+    const auto min = fields.number("min", false);
+    const auto max = fields.number("max", false);
+    const auto step = fields.number("step", false);
+    if (problems.count() != problemsBefore || !value)
+        return std::nullopt;
+    for (const auto& [key, number] : {std::pair{"value", value}, {"min", min}, {"max", max}, {"step", step}}) {
+        if (number && !std::isfinite(*number)) {
+            fields.report(fields.lineOf(key), "'" + std::string(key) + "' must be a finite number");
+            return std::nullopt;
+        }
+    }
+    const VariableRange automatic = automaticRange(*value);
+    VariableRange range{min.value_or(std::min(automatic.min, *value)), max.value_or(std::max(automatic.max, *value)),
+                        step};
+    if (range.min >= range.max) {
+        fields.report(fields.line(), "'min' (" + zrhost::formatNumber(range.min) + ") must be less than 'max' (" +
+                                         zrhost::formatNumber(range.max) + ")");
+        return std::nullopt;
+    }
+    if (*value < range.min || *value > range.max) {
+        fields.report(fields.lineOf("value"), "'value' " + zrhost::formatNumber(*value) + " is not from 'min' " +
+                                                  zrhost::formatNumber(range.min) + " to 'max' " +
+                                                  zrhost::formatNumber(range.max));
+        return std::nullopt;
+    }
+    if (step && (*step <= 0.0 || *step > range.max - range.min)) {
+        fields.report(fields.lineOf("step"), "'step' must be more than 0 and at most max - min (" +
+                                                 zrhost::formatNumber(range.max - range.min) + "), not " +
+                                                 zrhost::formatNumber(*step));
+        return std::nullopt;
+    }
+    return ShowNumber{name, *value, fields.line(), range};
+}
+
+// [variables] and [constants]: names with numbers; a variable may be a table with its range.
 std::vector<ShowNumber> readNumbers(const toml::table& root, const char* section, ShowProblems& problems)
 {
     std::vector<ShowNumber> numbers;
@@ -178,10 +241,19 @@ std::vector<ShowNumber> readNumbers(const toml::table& root, const char* section
         problems.add(lineOf(*node), std::string("[") + section + "] must be a table, not " + typeName(*node));
         return numbers;
     }
+    const bool variables = std::string_view(section) == "variables";
     for (auto&& [key, value] : *table) {
+        if (variables && value.is_table()) {
+            if (auto ranged = readRangedVariable(std::string(key.str()), *value.as_table(), problems))
+                numbers.push_back(std::move(*ranged));
+            continue;
+        }
         if (!value.is_number()) {
-            problems.add(lineOf(value), std::string("[") + section + "] '" + std::string(key.str()) +
-                                            "' must be a number, not " + typeName(value));
+            problems.add(lineOf(value), std::string("[") + section + "] '" + std::string(key.str()) + "' must be " +
+                                            (variables ? "a number or a table such as { value = 50, min = 0, max = "
+                                                         "100 }, not "
+                                                       : "a number, not ") +
+                                            typeName(value));
             continue;
         }
         numbers.push_back({std::string(key.str()), *value.value<double>(), key.source().begin.line});
@@ -931,6 +1003,13 @@ ShowFile readShowFile(const std::string& path, ShowProblems& problems)
         return show;
     }
     return parseShowText(zrhost::readWholeFile(path), path, problems);
+}
+
+VariableRange sliderRange(const ShowNumber& variable)
+{
+    if (variable.range)
+        return *variable.range;
+    return std::isfinite(variable.value) ? automaticRange(variable.value) : VariableRange{};
 }
 
 std::string describeStructureChange(const ShowFile& running, const ShowFile& edited)

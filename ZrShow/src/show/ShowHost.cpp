@@ -107,6 +107,14 @@ const double* ShowHost::variable(const std::string& name) const
     return nullptr;
 }
 
+std::vector<zrhost::NamedNumber> ShowHost::variableValues() const
+{
+    std::vector<zrhost::NamedNumber> values;
+    for (const zrhost::HostVariables::Variable& variable : variables_.all())
+        values.push_back({variable.name, variable.value, variable.name});
+    return values;
+}
+
 double* ShowHost::showVariable(const std::string& name) const
 {
     for (const auto& [variableName, value] : showVariables_) {

@@ -25,7 +25,8 @@ void ServeCommand::addOptions()
         ->capture_default_str()
         ->type_name("P");
     app().add_option("--listen", options_.listen,
-                     "The address to serve on: 127.0.0.1 (default) keeps the page to this machine")
+                     "The address to serve on: 127.0.0.1 (default) keeps the page to this machine; on another, "
+                     "only browsers that open the printed address, with its token, get in")
         ->type_name("ADDRESS");
     app().add_flag("--outputs", options_.sendOutputs,
                    "Send the show's frames to its outputs too (sACN, Art-Net, olad), as zrsignal run does");

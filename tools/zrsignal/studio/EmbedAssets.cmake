@@ -3,9 +3,12 @@
 #   cmake -DOUTPUT=StudioAssets.cpp -DASSET_DIR=dir -P EmbedAssets.cmake
 # Each file becomes a raw byte array; the table maps the path the page requests to it.
 # PATH|FILE|TYPE; the type's "; charset=utf-8" is added below (a ";" would split the list).
+# The scripts go as application/javascript, which the server's library leaves uncompressed (it
+# compresses text/* with brotli at its slowest setting, on every request: slower than loopback).
 set(assets
     "/|index.html|text/html"
-    "/studio.js|studio.js|text/javascript"
+    "/studio.js|studio.js|application/javascript"
+    "/rig.js|rig.js|application/javascript"
     "/studio.css|studio.css|text/css")
 
 set(arrays "")

@@ -82,6 +82,9 @@ int serveStudio(ServeOptions& options)
     }
     server.attachShow(show.get());
     std::cout << "zrsignal serve: " << server.url() << std::endl;
+    if (server.url().find("?token=") != std::string::npos)
+        console.message("zrsignal serve: other machines can reach this address; only a browser that opened the "
+                        "address above, with its token, is let in");
     std::atomic<bool> stopping{false};
     std::thread serving([&server, &stopping] {
         server.serve();

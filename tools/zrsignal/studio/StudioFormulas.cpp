@@ -3,7 +3,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <set>
+#include <sstream>
 
+#include "zrhost/CatalogueKeywords.h"
 #include "zrhost/FormulaCatalogue.h"
 #include "zrhost/FormulaSession.h"
 #include "zrhost/InputError.h"
@@ -64,6 +68,44 @@ std::optional<std::string> limitProblem(const FormulaRequest& request)
     return std::nullopt;
 }
 
+// The names of the CSV file's columns: its first line.
+std::set<std::string> csvColumns(const std::string& path)
+{
+    std::set<std::string> names;
+    std::ifstream file(path);
+    std::string header;
+    std::getline(file, header);
+    std::istringstream cells(header);
+    for (std::string cell; std::getline(cells, cell, ',');) {
+        const auto first = cell.find_first_not_of(" \t\r\"");
+        const auto last = cell.find_last_not_of(" \t\r\"");
+        if (first != std::string::npos)
+            names.insert(cell.substr(first, last - first + 1));
+    }
+    return names;
+}
+
+// Adds a show's variables, constants and macros to `definitions`, but not the variables that
+// the request's own inputs define already.
+void addShowNames(zrhost::HostDefinitions& definitions, const ShowNames& show)
+{
+    std::set<std::string> taken;
+    for (const zrhost::NamedNumber& variable : definitions.variables)
+        taken.insert(variable.name);
+    if (!definitions.inputPath.empty())
+        taken.merge(csvColumns(definitions.inputPath));
+    if (!definitions.audioPath.empty())
+        taken.insert({"level", "bass", "mid", "high"});
+    if (definitions.beatTracker)
+        taken.insert({"bpm", "beat", "beatphase"});
+    for (const zrhost::NamedNumber& variable : show.variables) {
+        if (!taken.contains(variable.name))
+            definitions.variables.push_back(variable);
+    }
+    definitions.constants.insert(definitions.constants.end(), show.constants.begin(), show.constants.end());
+    definitions.macros.insert(definitions.macros.end(), show.macros.begin(), show.macros.end());
+}
+
 // The definitions of a request. Throws InputError naming the field.
 zrhost::HostDefinitions definitionsOf(const FormulaRequest& request)
 {
@@ -81,6 +123,8 @@ zrhost::HostDefinitions definitionsOf(const FormulaRequest& request)
     definitions.inputPath = request.csvPath;
     definitions.audioPath = request.audioPath;
     definitions.beatTracker = request.beatTracker;
+    if (request.show)
+        addShowNames(definitions, *request.show);
     return definitions;
 }
 
@@ -152,6 +196,7 @@ StudioCatalogue::StudioCatalogue()
         Json json = catalogueRowJson(row, true);
         json["from"] = zrhost::originText(row);
         json["example"] = example;
+        json["keywords"] = std::string(zrhost::catalogueKeywords(row.symbol));
         json["values"] = std::move(values);
         entries_.push_back({std::move(row), std::move(json)});
     }

@@ -9,9 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "zrhost/FormulaJson.h"
 #include "zrhost/AudioAnalysis.h"
 #include "zrhost/CatalogueRows.h"
+#include "zrhost/FormulaJson.h"
+#include "zrhost/HostDefinitions.h"
 
 namespace zrsignal {
 
@@ -20,6 +21,14 @@ namespace zrsignal {
 inline constexpr std::size_t MAX_FORMULAS = 8;
 inline constexpr std::size_t MAX_FORMULA_LENGTH = 4096; // bytes of UTF-8
 inline constexpr std::uint64_t MAX_FRAMES = 20000;
+
+// The names a served show gives its formulas: its host variables with their values at one
+// frame, its constants and its macros, so that a channel's formula can be tried in the pane.
+struct ShowNames {
+    std::vector<zrhost::NamedNumber> variables;
+    std::vector<zrhost::NamedNumber> constants;
+    std::vector<zrhost::MacroText> macros;
+};
 
 // What the formula pane sends: the inputs of `eval` (variables, a CSV file, an audio file).
 struct FormulaRequest {
@@ -31,6 +40,9 @@ struct FormulaRequest {
     std::string audioPath;
     zrhost::BeatTrackerFactory beatTracker = nullptr; // finds the beats of the audio file
     std::optional<unsigned> seed;
+    // With a show: its names too. A variable the request defines itself (a line of variables, a
+    // CSV column, the audio's level) stands in place of the show's.
+    const ShowNames* show = nullptr;
 };
 
 // Checks the limits and evaluates every formula over the same frames, each in its own parser

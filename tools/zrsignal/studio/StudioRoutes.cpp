@@ -23,12 +23,15 @@ using zrhost::jsonText;
 
 namespace {
 
-// Each open event stream holds one of the server's threads, so they are limited apart.
+// Each open frame stream holds one of the server's threads, so they are limited apart.
 constexpr int MAX_EVENT_STREAMS = 6;
-// An idle event stream sends a comment this often, so a closed page is noticed.
+// An idle frame stream sends a message this often, so a closed page is noticed.
 constexpr std::chrono::seconds EVENT_KEEPALIVE{10};
 
-const char* const JSON_TYPE = "application/json";
+// With its charset, a type the library does not compress: it would compress "application/json"
+// with brotli at its slowest setting, 0.4 s for the layout of a pixel show (270 kB), far more
+// than compression saves on the networks the studio serves.
+const char* const JSON_TYPE = "application/json; charset=utf-8";
 
 void answerJson(httplib::Response& res, const Json& json, int status = 200)
 {
@@ -39,19 +42,6 @@ void answerJson(httplib::Response& res, const Json& json, int status = 200)
 void answerError(httplib::Response& res, int status, const std::string& message)
 {
     answerJson(res, inputErrorJson(message), status);
-}
-
-// The slot values of a universe as 1024 hexadecimal digits: a frame of many universes stays small.
-std::string slotsHex(const zrshow::DmxSlots& slots)
-{
-    static constexpr char HEX[] = "0123456789abcdef";
-    std::string text;
-    text.reserve(slots.size() * 2);
-    for (std::uint8_t value : slots) {
-        text.push_back(HEX[value >> 4]);
-        text.push_back(HEX[value & 0xF]);
-    }
-    return text;
 }
 
 // The fields of a form, sent as multipart/form-data (the page: a CSV text may be large) or
@@ -119,6 +109,29 @@ std::vector<std::string> nonEmptyLines(const std::string& text)
     return lines;
 }
 
+// The fixture and channel of an address that edits a whole group, "/zr/formula/FIXTURE/*/CHANNEL".
+std::optional<std::pair<std::string, std::string>> groupChannel(std::string_view address)
+{
+    constexpr std::string_view PREFIX = "/zr/formula/";
+    if (!address.starts_with(PREFIX))
+        return std::nullopt;
+    const std::string_view rest = address.substr(PREFIX.size());
+    const auto star = rest.find("/*/");
+    if (star == std::string_view::npos)
+        return std::nullopt;
+    return std::pair{std::string(rest.substr(0, star)), std::string(rest.substr(star + 3))};
+}
+
+// `path` as the target of a redirect that stays on this server: "//host" would leave it, and a
+// path of other characters than a page's is not worth the risk of a header that says more.
+std::string sameServerPath(const std::string& path)
+{
+    const bool plain = path.starts_with('/') && !path.starts_with("//") &&
+                       path.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._-") ==
+                           std::string::npos;
+    return plain ? path : "/";
+}
+
 // The Content-Length of a request; 0 when it has none (the payload limit still holds then).
 std::uint64_t announcedLength(const httplib::Request& req)
 {
@@ -166,6 +179,12 @@ void StudioRoutes::evaluate(const httplib::Request& req, httplib::Response& res)
             csv = uploads_.writeCsv(name.empty() ? "input.csv" : name, csvText);
             request.csvPath = csv->path().string();
         }
+        // The show's names as they are now: its variables' values change frame by frame.
+        ShowNames showNames;
+        if (show_) {
+            showNames = show_->names();
+            request.show = &showNames;
+        }
         const std::lock_guard lock(evaluating_);
         // Messages about the uploaded files name them as the user did, not by where they are kept.
         res.set_content(uploads_.withUserNames(jsonText(evaluateFormulas(request))), JSON_TYPE);
@@ -197,33 +216,30 @@ void StudioRoutes::streamFrames(httplib::Response& res)
         return;
     }
     res.set_header("Cache-Control", "no-store");
-    // The provider runs on this request's thread until the stream ends; it owns its counter slot.
-    auto seen = std::make_shared<std::uint64_t>(0);
-    auto frame = std::make_shared<StudioFrame>();
+    // The provider runs on this request's thread until the stream ends; it owns its counter slot,
+    // and its frame and message buffers, allocated for the first frame only.
+    struct Stream {
+        std::uint64_t seen = 0;
+        StudioFrame frame;
+        std::string message;
+    };
+    auto stream = std::make_shared<Stream>();
     res.set_chunked_content_provider(
-        "text/event-stream",
-        [this, seen, frame](std::size_t, httplib::DataSink& sink) {
-            switch (show_->frames().next(*seen, *frame, EVENT_KEEPALIVE)) {
-            case FrameFeed::Next::Frame: {
-                Json universes = Json::array();
-                for (const zrshow::DmxSlots& slots : frame->dmx.universes)
-                    universes.push_back(slotsHex(slots));
-                Json data = {{"frame", frame->dmx.number}, {"universes", std::move(universes)}};
-                if (frame->hasTempo)
-                    data["tempo"] = {{"bpm", jsonNumber(frame->tempo.bpm)},
-                                     {"beat", jsonNumber(frame->tempo.beat)},
-                                     {"beatphase", jsonNumber(frame->tempo.beatphase)}};
-                const std::string event = "event: frame\ndata: " + jsonText(data) + "\n\n";
-                return sink.write(event.data(), event.size());
-            }
+        "application/octet-stream",
+        [this, stream](std::size_t, httplib::DataSink& sink) {
+            std::string& message = stream->message;
+            switch (show_->frames().next(stream->seen, stream->frame, EVENT_KEEPALIVE)) {
+            case FrameFeed::Next::Frame:
+                encodeFrameMessage(FrameMessage::Frame, stream->frame, message);
+                return sink.write(message.data(), message.size());
             case FrameFeed::Next::Quiet:
-                return sink.write(": waiting\n\n", 11);
-            case FrameFeed::Next::Finished: {
-                const std::string event = "event: end\ndata: {}\n\n";
-                sink.write(event.data(), event.size());
+                encodeFrameMessage(FrameMessage::Waiting, stream->frame, message);
+                return sink.write(message.data(), message.size());
+            case FrameFeed::Next::Finished:
+                encodeFrameMessage(FrameMessage::End, stream->frame, message);
+                sink.write(message.data(), message.size());
                 sink.done();
                 return true;
-            }
             case FrameFeed::Next::Closed:
                 sink.done();
                 return true;
@@ -246,10 +262,76 @@ void StudioRoutes::editShow(const httplib::Request& req, httplib::Response& res)
         }
     }
     try {
-        answerJson(res, show_->edit(address, formula, numberField(form, "value")));
+        Json answer = show_->edit(address, formula, numberField(form, "value"));
+        if (const auto group = groupChannel(address); group && formula && answer.contains("ok")) {
+            const std::lock_guard lock(saving_);
+            unsaved_[*group] = *formula;
+            groupFormulas_[*group] = *formula;
+            answer["unsaved"] = unsaved_.size();
+        }
+        answerJson(res, answer);
     } catch (const InputError& error) {
         answerError(res, 400, error.what());
     }
+}
+
+void StudioRoutes::describeShow(httplib::Response& res)
+{
+    // The layout as the show was loaded, with the formulas its groups run now, so that a page
+    // opened after an edit (or a save) shows them.
+    const std::lock_guard lock(saving_);
+    if (groupFormulas_.empty()) {
+        answerJson(res, show_->layout()); // no copy of a large show's layout
+        return;
+    }
+    Json layout = show_->layout();
+    for (Json& fixture : layout.at("fixtures")) {
+        for (Json& channel : fixture.at("channels")) {
+            const auto edited =
+                groupFormulas_.find({fixture.at("name").get<std::string>(), channel.at("name").get<std::string>()});
+            if (edited != groupFormulas_.end())
+                channel["formula"] = edited->second;
+        }
+    }
+    layout["unsaved"] = unsaved_.size();
+    answerJson(res, layout);
+}
+
+void StudioRoutes::attachShow(StudioShow* show)
+{
+    show_ = show;
+    if (show_)
+        saver_ = std::make_unique<zrshow::ShowFileSaver>(show_->layout().at("path").get<std::string>());
+}
+
+void StudioRoutes::saveShow(httplib::Response& res)
+{
+    const std::lock_guard lock(saving_);
+    std::vector<zrshow::FormulaChange> changes;
+    for (const auto& [channel, formula] : unsaved_)
+        changes.push_back({channel.first, channel.second, formula});
+    if (changes.empty()) {
+        answerJson(res, {{"saved", 0}, {"path", saver_->path()}});
+        return;
+    }
+    try {
+        if (saver_->save(changes) == zrshow::ShowFileSaver::Outcome::Conflict) {
+            // The show reloads the file's new version, which replaces these edits where it
+            // differs: they are dropped here too, not written over it later.
+            unsaved_.clear();
+            const std::string conflict =
+                saver_->path() +
+                " changed on disk since the studio read or saved it, so nothing was written; the show takes the file's "
+                "version. Make your group edits again and save them into it.";
+            answerJson(res, {{"conflict", conflict}}, 409);
+            return;
+        }
+    } catch (const InputError& error) {
+        answerError(res, 500, error.what());
+        return;
+    }
+    unsaved_.clear();
+    answerJson(res, {{"saved", changes.size()}, {"path", saver_->path()}});
 }
 
 bool StudioRoutes::refuseBeforeBody(const httplib::Request& req, httplib::Response& res) const
@@ -257,6 +339,26 @@ bool StudioRoutes::refuseBeforeBody(const httplib::Request& req, httplib::Respon
     if (const auto refusal = guard_.refusal(req.get_header_value("Host"), req.get_header_value("Origin"))) {
         res.status = 403;
         res.set_content(*refusal + "\n", "text/plain; charset=utf-8");
+        return true;
+    }
+    switch (guard_.checkToken(req.get_header_value("Cookie"), req.get_param_value("token"))) {
+    case RequestGuard::TokenCheck::Passed:
+        break;
+    case RequestGuard::TokenCheck::FromUrl:
+        // The first visit: the cookie keeps the token from then on, and the address bar and
+        // the history lose it. A request other than a page's (a script's) is answered as it is.
+        res.set_header("Set-Cookie", guard_.tokenCookie());
+        if (req.method == "GET" || req.method == "HEAD") {
+            res.status = 303;
+            res.set_header("Location", sameServerPath(req.path));
+            return true;
+        }
+        break;
+    case RequestGuard::TokenCheck::Refused:
+        res.status = 401;
+        res.set_content("this server lets in only those who have its token: open the address zrsignal serve "
+                        "printed when it started (with ?token=)\n",
+                        "text/plain; charset=utf-8");
         return true;
     }
     // A body announced too large is refused unread.
@@ -287,8 +389,7 @@ void StudioRoutes::route(const httplib::Request& req, httplib::Response& res)
     const std::string& path = req.path;
     const bool get = req.method == "GET" || req.method == "HEAD";
     const bool post = req.method == "POST";
-    if (get && (path == "/" || path == "/studio.js" || path == "/studio.css")) {
-        const StudioAsset* asset = findStudioAsset(path);
+    if (const StudioAsset* asset = get ? findStudioAsset(path) : nullptr) {
         res.set_content(asset->content.data(), asset->content.size(), std::string(asset->contentType).c_str());
     } else if (get && path == "/favicon.ico") {
         res.status = 204; // browsers ask for an icon; there is none
@@ -303,11 +404,13 @@ void StudioRoutes::route(const httplib::Request& req, httplib::Response& res)
     } else if (path.starts_with("/api/show") && !show_) {
         answerError(res, 404, "no show: start zrsignal serve with a show file");
     } else if (get && path == "/api/show") {
-        answerJson(res, show_->layout());
+        describeShow(res);
     } else if (get && path == "/api/show/frames") {
         streamFrames(res);
     } else if (post && path == "/api/show/edit") {
         editShow(req, res);
+    } else if (post && path == "/api/show/save") {
+        saveShow(res);
     } else {
         answerError(res, 404, req.method + " " + path + ": the studio has no such page");
     }

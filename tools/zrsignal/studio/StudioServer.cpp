@@ -79,7 +79,7 @@ int StudioServer::port() const
 
 std::string StudioServer::url() const
 {
-    return state_->routes->guard().origin() + "/";
+    return state_->routes->guard().startUrl();
 }
 
 void StudioServer::attachShow(StudioShow* show)

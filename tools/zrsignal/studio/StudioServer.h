@@ -22,7 +22,7 @@ public:
     StudioServer& operator=(const StudioServer&) = delete;
 
     int port() const;
-    // "http://127.0.0.1:8040/".
+    // "http://127.0.0.1:8040/"; beyond loopback with the token: "http://10.0.0.5:8040/?token=...".
     std::string url() const;
 
     // Before serve(): the show of the show pane; it must outlive the server. Without it the

@@ -1,8 +1,8 @@
 // What a client asks of a running show, checked against the show's names before anything
-// changes: a show variable takes a value, one fixture of a group gets a new formula, the tempo
-// is tapped or set. OSC messages and a web page's requests name these as addresses:
-// "/zr/var/NAME" with a number, "/zr/formula/FIXTURE/INDEX/CHANNEL" with the formula, "/zr/tap"
-// with nothing, "/zr/tempo" with beats per minute. A host may ask directly.
+// changes: a show variable takes a value, one fixture of a group or the whole group gets a new
+// formula, the tempo is tapped or set. OSC messages and a web page's requests name these as
+// addresses: "/zr/var/NAME" with a number, "/zr/formula/FIXTURE/INDEX/CHANNEL" (INDEX "*": the
+// whole group) with the formula, "/zr/tap" with nothing, "/zr/tempo" with beats per minute. A host may ask directly.
 #pragma once
 
 #include <string>
@@ -38,6 +38,10 @@ public:
     // Fixture `index` (from 0) of the group `fixture` gets `formula` for its channel `channel`.
     ShowRequestResult replaceFormula(const std::string& fixture, unsigned index, const std::string& channel,
                                      std::string formula) const;
+    // Every fixture of the group `fixture` gets `formula` for its channel `channel` (the address
+    // "/zr/formula/FIXTURE/*/CHANNEL").
+    ShowRequestResult replaceGroupFormula(const std::string& fixture, const std::string& channel,
+                                          std::string formula) const;
     // A tap of the tempo now; only a show whose tempo comes from taps takes it.
     ShowRequestResult tap() const;
     // The tempo source is asked for `bpm` beats a minute: taps start from it, a Link session

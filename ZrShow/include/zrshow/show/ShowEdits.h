@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -20,17 +21,28 @@ class LibraryFailure;
 
 namespace zrshow {
 
+class ShowHost;
+
 // A host variable takes a new value from the next frame on.
 struct SetVariable {
     double* value;
     double newValue;
 };
 
-// One fixture's channel (a position of the patch) gets a new formula.
+// A channel of the show file: fixture `fixture`, its channel `channel` (indexes of ShowFile).
+struct GroupChannel {
+    std::size_t fixture;
+    std::size_t channel;
+};
+
+// One fixture's channel (a position of the patch) gets a new formula; or, with `group`, that
+// channel of every fixture of the group, as if the file said so: the running show then holds the
+// formula as its text for the channel, so that a file saved with it reloads as no change.
 struct ReplaceFormula {
     std::size_t position;
     std::string formula;
     std::string what; // "fixture 'pars' #2 channel 'red'", for messages
+    std::optional<GroupChannel> group = std::nullopt;
     // Tells the client that asked, on the frame loop's thread, once the edit is applied: with the
     // failure and the refusal's text when the formula is refused (the client then reports it;
     // without an answer the show's events do), with nullptr when it runs.
@@ -52,7 +64,13 @@ struct RequestTempo {
     double bpm;
 };
 
-using ShowEdit = std::variant<SetVariable, ReplaceFormula, ReloadShow, TapBeat, RequestTempo>;
+// A client reads the show between two frames, on the frame loop's thread: the host's values are
+// written there and are read safely nowhere else while the show runs.
+struct ReadShow {
+    std::function<void(const ShowHost& host)> read;
+};
+
+using ShowEdit = std::variant<SetVariable, ReplaceFormula, ReloadShow, TapBeat, RequestTempo, ReadShow>;
 
 class ZR_API EditQueue {
 public:

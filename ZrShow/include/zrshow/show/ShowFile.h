@@ -24,14 +24,30 @@ ZR_API const char* protocolName(Protocol protocol);
 // True for a formula of nothing but spaces: the show refuses it rather than run it as NaN.
 ZR_API bool isBlankFormula(std::string_view formula);
 
+// The values a [variables] entry is meant to take, for sliders: `bpm = { value = 128, min = 60,
+// max = 200, step = 1 }`.
+struct VariableRange {
+    double min = 0.0;
+    double max = 100.0;
+    std::optional<double> step; // none: any value between
+
+    bool operator==(const VariableRange&) const = default;
+};
+
 // A [variables] or [constants] entry.
 struct ShowNumber {
     std::string name;
     double value = 0.0;
     std::size_t line = 0;
+    std::optional<VariableRange> range = std::nullopt; // [variables] written as a table only
 
+    // The range is for sliders; a running show takes a change of it without a restart.
     bool operator==(const ShowNumber& other) const { return name == other.name && value == other.value; }
 };
+
+// The range a slider of `variable` spans: the one the file gives, else 0 to 100 widened to
+// a round number that takes in a value outside it (128: 0 to 200; -30: -50 to 100).
+ZR_API VariableRange sliderRange(const ShowNumber& variable);
 
 // A [macros] entry: "flash(x)" = "__fadeoutlinear(12, onbeat(x))".
 struct ShowMacro {

@@ -48,6 +48,9 @@ public:
     // Where any host variable `name` lives (a show variable or one an input feeds), for reading
     // on the frame loop's thread; nullptr when there is none.
     const double* variable(const std::string& name) const;
+    // Every host variable (the show's own and those its inputs feed) with its value now; on the
+    // frame loop's thread, or once it has ended.
+    std::vector<zrhost::NamedNumber> variableValues() const;
     // Whether an input gives the show a tempo ("bpm", "beat", "beatphase"); a show variable
     // called bpm is no tempo.
     bool hasTempo() const { return variable("bpm") && !showVariable("bpm"); }

@@ -1,6 +1,8 @@
 // The studio page: formula curves as you type, the catalogue, and the show's fixtures live.
 // It talks to zrsignal serve only: /api/evaluate, /api/audio, /api/catalogue, /api/devices,
-// /api/show, /api/show/frames (Server-Sent Events) and /api/show/edit.
+// /api/show, /api/show/frames (a binary stream, read by rig.js's FrameStream), /api/show/edit
+// and /api/show/save.
+// The show is drawn by rig.js's RigView, or as a list of tiles.
 'use strict';
 
 const COLOURS = ['#f0b429', '#4dabf7', '#5dd39e', '#ff6b6b', '#c084fc', '#f783ac', '#63e6be', '#ffd43b'];
@@ -134,6 +136,16 @@ const formulaPane = {
     this.rows.forEach((entry, i) => { entry.swatch.style.background = COLOURS[i % COLOURS.length]; });
   },
 
+  // A show's channel formula as one fixture runs it: a formula row of its own, with that
+  // fixture's index and its group's count under Variables (the pane knows the show's other names).
+  tryChannel(formula, index, count) {
+    const lines = $('vars').value.split('\n').filter((line) => !/^\s*(index|count)\s*=/.test(line) && line.trim() !== '');
+    $('vars').value = [...lines, `index=${index}`, `count=${count}`].join('\n');
+    const empty = this.rows.find((entry) => entry.input.value.trim() === '');
+    if (empty) { empty.input.value = formula; this.lastFocused = empty; this.schedule(); } else this.add(formula);
+    $('formula-pane').scrollIntoView({ behavior: 'smooth' });
+  },
+
   // Inserts `text` at the caret of the formula edited last.
   insert(text) {
     const entry = this.lastFocused || this.rows[0];
@@ -215,28 +227,142 @@ const formulaPane = {
       const colour = COLOURS[this.rows.indexOf(active[i]) % COLOURS.length];
       series.push({ values: result.values.map(asNumber), raw: result.values, colour, formula: result.formula });
     });
+    chartAxes.clear();
     if (!series.length) { $('chart-caption').textContent = ''; return; }
-    drawCurves(chart, series, 800, 300);
+    const range = drawCurves(chart, series, 800, 300, true);
+    chartAxes.show(series, range, fps);
     const frames = series[0].values.length;
     const finite = series.flatMap((s) => s.values.filter(Number.isFinite));
     const low = finite.length ? Math.min(...finite) : 0;
     const high = finite.length ? Math.max(...finite) : 0;
-    const seconds = (frames / fps).toFixed(2);
-    $('chart-caption').textContent = `${frames} frames (${seconds} s at ${fps} fps); values from ${low} to ${high}`;
+    const seconds = readable(frames / fps);
+    const spread = high - low;
+    $('chart-caption').textContent =
+      `${frames} frames (${seconds} s at ${fps} fps); values from ${readable(low, spread)} to ${readable(high, spread)}`;
+  },
+};
+
+// ---- the curves' axes and cursor ---------------------------------------------------------------
+
+// A number as a reader wants it (the exact values stay in the series' data and in eval's
+// output): to a thousandth of `spread`, the size of the range it is read against, when given
+// (45.23 on a curve from 0 to 100 reads 45.2); else four significant digits, or powers of ten
+// for the very large and very small.
+function readable(value, spread) {
+  if (!Number.isFinite(value)) return String(value).toLowerCase();
+  if (spread > 0) {
+    const decimals = Math.min(10, Math.max(0, 3 - Math.round(Math.log10(spread))));
+    const text = String(Number(value.toFixed(decimals)));
+    return text === '-0' ? '0' : text;
+  }
+  const size = Math.abs(value);
+  if (size !== 0 && (size >= 1e6 || size < 1e-3)) return value.toExponential(2);
+  return String(Number(value.toPrecision(4)));
+}
+
+// The round step (1, 2 or 5 times a power of ten) that cuts low to high in about `wanted`.
+function roundStep(low, high, wanted) {
+  const rough = (high - low) / wanted;
+  const power = 10 ** Math.floor(Math.log10(rough));
+  return [1, 2, 5, 10].map((m) => m * power).find((s) => s >= rough) || 10 * power;
+}
+
+// About `wanted` round steps (1, 2 or 5 times a power of ten) from `low` to `high`, ends included
+// when they fall on a step.
+function roundTicks(low, high, wanted) {
+  if (!(high > low)) return [low];
+  const step = roundStep(low, high, wanted);
+  const ticks = [];
+  for (let i = Math.ceil(low / step - 1e-9); i * step <= high + step * 1e-9; ++i) ticks.push(Number((i * step).toPrecision(12)));
+  return ticks;
+}
+
+// Value ticks left of the chart, seconds under it, and the frame and values under the cursor.
+// The labels are HTML over the stretched SVG, so they keep their shape at any width.
+const chartAxes = {
+  series: null,
+  fps: 40,
+
+  init() {
+    const chart = $('chart');
+    chart.addEventListener('pointermove', (event) => this.point(event));
+    chart.addEventListener('pointerleave', () => this.hideCursor());
+  },
+
+  clear() {
+    this.series = null;
+    $('chart-values').replaceChildren();
+    $('chart-times').replaceChildren();
+    this.hideCursor();
+  },
+
+  // `range`: the values at the chart's top and bottom margins, as drawCurves scaled them.
+  show(series, range, fps) {
+    this.series = series;
+    this.fps = fps;
+    this.spread = range.high - range.low;
+    for (const value of roundTicks(range.low, range.high, 5)) {
+      const label = element('span', 'tick', readable(value, this.spread));
+      label.dataset.value = value;
+      label.style.top = `${5 + (range.high - value) / (range.high - range.low) * 90}%`;
+      $('chart-values').append(label);
+    }
+    const frames = series[0].values.length;
+    const last = Math.max(frames - 1, 1);
+    for (const second of roundTicks(0, (frames - 1) / fps, 6)) {
+      const label = element('span', 'tick', `${readable(second)} s`);
+      label.dataset.seconds = second;
+      label.style.left = `${second * fps / last * 100}%`;
+      $('chart-times').append(label);
+    }
+  },
+
+  point(event) {
+    if (!this.series) return;
+    const chart = $('chart');
+    const box = chart.getBoundingClientRect();
+    const frames = this.series[0].values.length;
+    const frame = Math.min(frames - 1, Math.max(0, Math.round((event.clientX - box.left) / box.width * (frames - 1))));
+    const x = frames > 1 ? frame * 800 / (frames - 1) : 0;
+    let line = chart.querySelector('line.cursor');
+    if (!line) { line = svgElement('line', { class: 'cursor', y1: 0, y2: 300 }); chart.append(line); }
+    line.setAttribute('x1', x);
+    line.setAttribute('x2', x);
+    const readout = $('chart-cursor');
+    readout.hidden = false;
+    readout.replaceChildren(`frame ${frame} · ${readable(frame / this.fps)} s`);
+    for (const one of this.series) {
+      const value = element('span', 'value', readable(one.values[frame], this.spread));
+      value.style.color = one.colour;
+      readout.append(' · ', value);
+    }
+    readout.dataset.frame = frame;
+  },
+
+  hideCursor() {
+    $('chart').querySelector('line.cursor')?.remove();
+    $('chart-cursor').hidden = true;
   },
 };
 
 // Draws each series as polylines (broken where a value is not finite) in a width × height box,
-// values scaled between their common lowest and highest.
-function drawCurves(svg, series, width, height) {
+// values scaled between their common lowest and highest (widened to round values with
+// `roundGrid`, whose grid lines are at round values; else at the lowest, middle and highest).
+// Answers the range drawn: { low, high }.
+function drawCurves(svg, series, width, height, roundGrid) {
   const finite = series.flatMap((s) => s.values.filter(Number.isFinite));
   let low = finite.length ? Math.min(...finite) : 0;
   let high = finite.length ? Math.max(...finite) : 1;
   if (low === high) { low -= 1; high += 1; }
+  if (roundGrid) {
+    const step = roundStep(low, high, 5);
+    low = Number((Math.floor(low / step + 1e-9) * step).toPrecision(12));
+    high = Number((Math.ceil(high / step - 1e-9) * step).toPrecision(12));
+  }
   const margin = height * 0.05;
   svg.dataset.low = low;
   svg.dataset.high = high;
-  for (const y of [low, (low + high) / 2, high]) {
+  for (const y of roundGrid ? roundTicks(low, high, 5) : [low, (low + high) / 2, high]) {
     const level = margin + (high - y) / (high - low) * (height - 2 * margin);
     svg.append(svgElement('line', { class: 'grid', x1: 0, x2: width, y1: level, y2: level }));
   }
@@ -258,6 +384,7 @@ function drawCurves(svg, series, width, height) {
     flush();
     svg.append(group);
   }
+  return { low, high };
 }
 
 // ---- catalogue pane ----------------------------------------------------------------------
@@ -295,6 +422,7 @@ const cataloguePane = {
     const count = row.args < 0 ? 'any number of arguments' : row.args === 1 ? '1 argument' : `${row.args} arguments`;
     const state = row.shareable ? '' : ' · keeps its own state';
     entry.append(head, element('div', 'description', row.description), element('div', 'origin', count + state));
+    if (row.keywords) entry.append(element('div', 'keywords', 'Makes: ' + row.keywords));
     entry.append(element('code', 'example', row.example));
     const curve = svgElement('svg', { viewBox: '0 0 120 44', preserveAspectRatio: 'none' });
     drawCurves(curve, [{ values: row.values.map(asNumber) }], 120, 44);
@@ -314,11 +442,15 @@ const showPane = {
   tiles: [],
   hold: false,
   latest: null, // the newest frame, drawn when the view is not held
+  rig: null,    // the rig view (rig.js)
+  listing: false, // the list of tiles is shown instead of the rig
 
   async init() {
     const response = await fetch('/api/show');
     if (!response.ok) return;
     this.layout = await response.json();
+    this.unsaved = this.layout.unsaved || 0; // group edits made before this page was opened
+    this.describeInstances();
     $('show-pane').hidden = false;
     $('show-name').textContent = this.layout.path.split('/').pop();
     $('show-name').title = this.layout.path;
@@ -335,8 +467,36 @@ const showPane = {
     this.buildTempo();
     this.listAudioDevices();
     this.buildVariables();
-    this.buildTiles();
+    this.rig = new RigView($('rig'), $('rig-tip'), this.layout);
+    $('rig-fit').addEventListener('click', () => this.rig.fit());
+    $('view-rig').addEventListener('click', () => this.chooseView(false));
+    $('view-list').addEventListener('click', () => this.chooseView(true));
     this.follow();
+  },
+
+  // The layout gives each group's instances as arrays ("at": universe position and first slot by
+  // index); the tiles and the editor take them as objects.
+  describeInstances() {
+    for (const fixture of this.layout.fixtures) {
+      fixture.instances = [];
+      for (let index = 0; index < fixture.count; ++index) {
+        const first = fixture.at[2 * index + 1];
+        fixture.instances.push({ index, universe: fixture.at[2 * index],
+                                 slots: fixture.channels.map((channel) => first + channel.offset) });
+      }
+    }
+  },
+
+  // The rig view or the list of tiles; the tiles are made when first shown (a pixel show has
+  // tens of thousands).
+  chooseView(listing) {
+    this.listing = listing;
+    $('view-rig').setAttribute('aria-pressed', String(!listing));
+    $('view-list').setAttribute('aria-pressed', String(listing));
+    $('rig-view').hidden = listing;
+    $('tiles').hidden = !listing;
+    if (listing && !this.tiles.length) this.buildTiles();
+    if (this.latest) this.draw(this.latest);
   },
 
   // The sound cards a show may listen to, as zrsignal serve --audio-in DEVICE names them.
@@ -371,10 +531,14 @@ const showPane = {
     for (const variable of this.layout.variables.filter((v) => v.settable)) {
       const label = element('label', '', variable.name + ' ');
       const slider = element('input');
-      Object.assign(slider, { type: 'range', min: 0, max: 100, step: 'any', value: variable.value });
+      // The range the show file gives, or 0 to 100 widened to take in the value (see shows.md).
+      Object.assign(slider, { type: 'range', min: variable.min, max: variable.max, step: variable.step ?? 'any', value: variable.value });
+      slider.dataset.variable = variable.name;
       const shown = element('span', 'value', String(variable.value));
+      // Shown with as many decimals as the step has, one when any value goes.
+      const decimals = variable.step ? Math.max(0, -Math.floor(Math.log10(variable.step) + 1e-9)) : 1;
       slider.addEventListener('input', () => {
-        shown.textContent = Number(slider.value).toFixed(1);
+        shown.textContent = Number(slider.value).toFixed(decimals);
         post('/api/show/edit', [['address', '/zr/var/' + variable.name], ['value', slider.value]]);
       });
       label.append(slider, ' ', shown);
@@ -409,25 +573,19 @@ const showPane = {
   },
 
   follow() {
-    const events = new EventSource('/api/show/frames');
-    events.addEventListener('frame', (event) => {
-      this.latest = JSON.parse(event.data);
-      if (!this.hold) this.draw(this.latest);
-    });
-    events.addEventListener('end', () => {
-      $('show-state').textContent = '(the show has run its frames)';
-      events.close();
-    });
+    const stream = new FrameStream('/api/show/frames', (frame) => {
+      this.latest = frame;
+      if (!this.hold) this.draw(frame);
+    }, () => { $('show-state').textContent = '(the show has run its frames)'; });
+    stream.run().catch((failure) => { $('show-state').textContent = `(the frames stopped: ${failure.message})`; });
   },
 
-  // One frame: every tile at once, so that a reader never sees two frames mixed.
+  // One frame: the rig at its next animation frame; every tile at once, so that a reader never
+  // sees two frames mixed.
   draw(frame) {
-    const universes = frame.universes.map((hex) => {
-      const slots = new Uint8Array(hex.length / 2);
-      for (let i = 0; i < slots.length; ++i) slots[i] = parseInt(hex.substr(2 * i, 2), 16);
-      return slots;
-    });
-    for (const tile of this.tiles) {
+    const universes = frame.universes;
+    this.rig.show(frame);
+    for (const tile of this.listing ? this.tiles : []) {
       const slots = universes[tile.instance.universe];
       const colour = { r: null, g: null, b: null };
       let brightness = 1;
@@ -458,34 +616,71 @@ const showPane = {
     }
   },
 
-  // The channels of one fixture, each formula editable; Enter applies it to this fixture only.
+  // The side panel that edits one fixture's channels: for that fixture alone (as OSC does; runs
+  // until the show restarts) or for its whole group (what "Save" writes into the show file).
   edit(fixture, instance, tile) {
     document.querySelectorAll('.tile.selected').forEach((t) => t.classList.remove('selected'));
-    tile.classList.add('selected');
+    if (tile) tile.classList.add('selected');
     const editor = $('channel-editor');
     editor.hidden = false;
-    const title = `${fixture.name} ${instance.index + 1}: Enter applies a formula to this fixture, as OSC does`;
-    editor.replaceChildren(element('h3', '', title));
+    const head = element('div', 'editor-head');
+    const close = element('button', 'close', '×');
+    close.type = 'button';
+    close.title = 'Close the editor';
+    close.addEventListener('click', () => { editor.hidden = true; });
+    editor.onkeydown = (event) => { if (event.key === 'Escape') editor.hidden = true; };
+    const name = fixture.count > 1 ? `${fixture.name} ${instance.index + 1}` : fixture.name;
+    head.append(element('h3', '', name), close);
+    editor.replaceChildren(head);
+    // A group of one is edited as a group: its edits can be saved.
+    let scope = fixture.count > 1 ? 'one' : 'group';
+    if (fixture.count > 1) {
+      const choice = element('fieldset', 'edit-scope');
+      choice.append(element('legend', '', 'Apply a formula to'));
+      for (const [value, text] of [['one', `this fixture only (${name})`], ['group', `every fixture of ${fixture.name} (${fixture.count})`]]) {
+        const label = element('label');
+        const radio = element('input');
+        Object.assign(radio, { type: 'radio', name: 'edit-scope', value, checked: value === scope });
+        radio.addEventListener('change', () => { scope = value; showFormulas(); });
+        label.append(radio, ' ', text);
+        choice.append(label);
+      }
+      editor.append(choice);
+    }
+    const inputs = [];
+    const showFormulas = () => {
+      for (const { channel, input } of inputs)
+        input.value = scope === 'one' ? channel.formulas?.[instance.index] ?? channel.formula : channel.formula;
+    };
     for (const channel of fixture.channels) {
       const line = element('div', 'channel');
       const input = element('input', 'formula');
-      input.value = channel.formulas?.[instance.index] ?? channel.formula;
       input.spellcheck = false;
       input.dataset.channel = channel.name;
+      inputs.push({ channel, input });
       const apply = element('button', '', 'Apply');
       apply.type = 'button';
       const outcome = element('div', 'outcome');
       const send = async () => {
-        const address = `/zr/formula/${fixture.name}/${instance.index}/${channel.name}`;
+        const index = scope === 'group' ? '*' : instance.index;
+        const address = `/zr/formula/${fixture.name}/${index}/${channel.name}`;
         const answer = await post('/api/show/edit', [['address', address], ['formula', input.value]]);
         outcome.replaceChildren();
         if (answer.ok) {
-          channel.formulas = channel.formulas || [];
-          channel.formulas[instance.index] = input.value;
-          outcome.append(element('div', 'applied', 'running'));
+          if (scope === 'group') {
+            channel.formula = input.value;
+            channel.formulas = [];
+            this.unsaved = answer.unsaved;
+          } else {
+            channel.formulas = channel.formulas || [];
+            channel.formulas[instance.index] = input.value;
+          }
+          const where = fixture.count > 1 ? `running on all ${fixture.count}` : 'running';
+          outcome.append(element('div', 'applied', scope === 'group' ? `${where}, not saved yet` : 'running on this fixture'));
+          this.showSaveState();
         } else if (answer.refused) {
-          outcome.append(renderFailure(answer.refused, (failure, name) => {
-            input.value = replaceName(input.value, failure, name);
+          outcome.append(renderFailure(answer.refused, (failure, suggestion) => {
+            input.value = replaceName(input.value, failure, suggestion);
           }));
         } else {
           outcome.append(element('div', 'error', answer.error || answer.inputError));
@@ -493,12 +688,53 @@ const showPane = {
       };
       apply.addEventListener('click', send);
       input.addEventListener('keydown', (event) => { if (event.key === 'Enter') send(); });
-      line.append(element('label', '', channel.name), input, apply, outcome);
+      const tryIt = element('button', 'try', 'Try');
+      tryIt.type = 'button';
+      tryIt.title = 'Draw this formula in the formula pane, as this fixture runs it';
+      tryIt.addEventListener('click', () => formulaPane.tryChannel(input.value, instance.index, fixture.count));
+      line.append(element('label', '', channel.name), input, apply, tryIt, outcome);
       editor.append(line);
+    }
+    showFormulas();
+    const save = element('button', '', 'Save to the show file');
+    save.type = 'button';
+    save.id = 'show-save';
+    save.addEventListener('click', () => this.save());
+    const state = element('p', 'save-state');
+    state.id = 'save-state';
+    const saveLine = element('div', 'save-line');
+    saveLine.append(save, state);
+    editor.append(saveLine, element('p', 'note',
+      'Save writes the edits of whole groups into the show file, in place, its comments kept. ' +
+      'An edit of one fixture runs until the show restarts and is not saved.'));
+    this.showSaveState();
+  },
+
+  unsaved: 0, // group edits the file does not have yet
+
+  showSaveState(message, failed) {
+    const state = $('save-state');
+    if (!state) return;
+    state.classList.toggle('error', Boolean(failed));
+    state.textContent = message || (this.unsaved ? `${this.unsaved} group ${this.unsaved === 1 ? 'edit' : 'edits'} not saved` : 'Nothing to save');
+  },
+
+  async save() {
+    const response = await fetch('/api/show/save', { method: 'POST' });
+    const answer = await response.json();
+    if (response.status === 409) {
+      this.unsaved = 0;
+      this.showSaveState(answer.conflict, true);
+    } else if (answer.saved !== undefined) {
+      this.unsaved = 0;
+      this.showSaveState(answer.saved ? `Saved into ${answer.path.split('/').pop()}` : 'Nothing to save');
+    } else {
+      this.showSaveState(answer.inputError || answer.error, true);
     }
   },
 };
 
 formulaPane.init();
+chartAxes.init();
 cataloguePane.init();
 showPane.init();
