@@ -217,7 +217,8 @@ TEST(FormulaCatalogue, SearchFindsFunctionsByWhatTheyMake)
     std::vector<std::string> everything = symbolsOf(catalogue.json(""));
     for (const std::string_view symbol : zrhost::symbolsWithKeywords())
         EXPECT_TRUE(contains(everything, std::string(symbol))) << symbol << " has keywords but is no function";
-    for (const Json& row : catalogue.json("strobe").at("rows"))
+    const Json strobe = catalogue.json("strobe");
+    for (const Json& row : strobe.at("rows"))
         EXPECT_EQ(row.at("description").get<std::string>().find("strobe"), std::string::npos);
 }
 
