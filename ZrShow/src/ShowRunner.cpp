@@ -161,10 +161,8 @@ void ShowRunner::run(const std::atomic<bool>& interrupted)
 {
     const auto started = std::chrono::steady_clock::now();
     runFrames(options_.frames.value_or(std::numeric_limits<std::uint64_t>::max()), interrupted);
-    finishOutputs();
     elapsed_ = std::chrono::steady_clock::now() - started;
-    if (csv_ && !csv_->flush())
-        throw InputError("cannot write the CSV rows of the slot values");
+    finish();
 }
 
 void ShowRunner::finish()
