@@ -99,8 +99,10 @@ TEST(AudioFromJack, DevicesListTheServerAndUnusableDevicesAreRefusedBeforeAnythi
 // The drum loop (120 beats a minute, a kick on every beat) played into zrsignal's ports. Its
 // first sound is the first kick, and from it there is a kick every 20 frames: onbeat(level)
 // pulses within one frame of each kick and nowhere else. The beat tracker hears the loop live:
-// nothing before the first sound; from three seconds on a beat within one frame of each kick
-// and nowhere else; from eight seconds on a tempo of 120 ± 1.
+// nothing before the first sound; from three seconds on a beat from one frame before each kick
+// to two after it, and nowhere else; from eight seconds on a tempo of 120 ± 1. (The tracker
+// announces a beat once it has heard it, a hop of its analysis after the sound; on a loaded
+// machine the samples' way to the frames can add a frame to that.)
 TEST(AudioFromJack, DrumLoopKicksFireOnbeatAndBeatAndItsTempoIsFound)
 {
 #if !ZR_TEST_BEAT_TRACKING
@@ -147,10 +149,11 @@ TEST(AudioFromJack, DrumLoopKicksFireOnbeatAndBeatAndItsTempoIsFound)
     for (std::size_t frame = first + 3 * static_cast<std::size_t>(FPS); frame < end; ++frame) {
         const std::size_t off = (frame - first) % BEAT;
         if (slot(frame, 3) == 255) {
-            EXPECT_TRUE(off <= 1 || off == BEAT - 1) << "a beat off the kicks at " << (frame - first) / FPS << " s";
+            EXPECT_TRUE(off <= 2 || off == BEAT - 1) << "a beat off the kicks at " << (frame - first) / FPS << " s";
         }
         if (off == 0) {
-            EXPECT_TRUE(slot(frame - 1, 3) == 255 || slot(frame, 3) == 255 || slot(frame + 1, 3) == 255)
+            EXPECT_TRUE(slot(frame - 1, 3) == 255 || slot(frame, 3) == 255 || slot(frame + 1, 3) == 255 ||
+                        slot(frame + 2, 3) == 255)
                 << "no beat at the kick at " << (frame - first) / FPS << " s";
         }
         if (frame >= first + 8 * static_cast<std::size_t>(FPS)) {
