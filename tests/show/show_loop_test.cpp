@@ -376,6 +376,8 @@ TEST(ShowReload, OnlyFormulaEditsAreLiveChanges)
         {"address = 3", "address = 4"},      {"width = 16", "width = 8"},
         {"count = 3", "count = 4"},          {"footprint = 4", "footprint = 5"},
         {"slot = 3", "slot = 2"},            {"name = \"step\"", "name = \"stop\""},
+        {"universe = 7\naddress = 3\ncount = 3",
+         "spans = [ { universe = 7, address = 3, count = 2 }, { universe = 7, address = 20, count = 1 } ]"},
         {"[[fixture]]\nname = \"bar\"\nuniverse = 7", "[[output]]\nuniverse = 8\nprotocol = \"artnet\"\n"
                                                        "address = \"10.77.0.1\"\n[[fixture]]\nname = \"bar\"\nuniverse = 8"},
     };

@@ -1,5 +1,6 @@
 // Pixel maps: the positions of strips, grids and CSV point lists, and pixel groups in a show,
-// whose fixtures read their place as x, y, z and continue into the next universe when one is full.
+// whose fixtures read their place as x, y, z and continue into the next universe when one is full,
+// or at the places the file gives.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -189,6 +190,60 @@ TEST(PixelMaps, LayoutsThatCannotBeFollowedAreRefusedWithTheirLine)
         SCOPED_TRACE(c.fixture);
         PixelShow loaded(outputs({1}) + "[[fixture]]\nname = \"pixels\"\nuniverse = 1\naddress = 1\n" + c.fixture +
                          "\nchannels = [ { name = \"red\", formula = \"x * 100\" }, { name = \"green\", formula = \"0\" },"
+                         " { name = \"blue\", formula = \"0\" } ]\n");
+        EXPECT_NE(loaded.problems.text().find(c.problem), std::string::npos) << loaded.problems.text();
+        EXPECT_NE(loaded.problems.text().find("pixels.toml:"), std::string::npos) << loaded.problems.text();
+    }
+}
+
+// A controller's port often takes fewer pixels a universe than fit: the file gives the spans, and
+// each pixel lands where its span says, its place along the strip unchanged.
+TEST(PixelMaps, SpansPutEachRunOfPixelsWhereTheFileSays)
+{
+    PixelShow loaded(outputs({1, 3}) + R"toml(
+[[fixture]]
+name = "strip"
+spans = [ { universe = 1, address = 4, count = 150 }, { universe = 3, address = 100, count = 50 } ]
+layout = { strip = 200 }
+channels = [ { name = "red", formula = "index / 2" }, { name = "green", formula = "x * 100" },
+             { name = "blue", formula = "100" } ]
+)toml");
+    ASSERT_TRUE(loaded.problems.empty()) << loaded.problems.text();
+    ASSERT_EQ(loaded.universes.size(), 2u);
+    const auto& first = loaded.universes[0];
+    const auto& third = loaded.universes[1];
+    EXPECT_EQ(first[2], 0) << "the first span begins at slot 4";
+    EXPECT_EQ(first[3 + 3 * 149 + 2], slotOf(100)) << "pixel 150 ends the first span";
+    EXPECT_EQ(first[3 + 3 * 150 + 2], 0) << "pixel 151 is not in universe 1";
+    EXPECT_EQ(third[98], 0);
+    EXPECT_EQ(third[99], slotOf(150 / 2.0)) << "pixel 151 begins the second span at slot 100";
+    EXPECT_EQ(third[100], slotOf(150.0 / 199.0 * 100));
+    EXPECT_EQ(third[99 + 3 * 49], slotOf(199 / 2.0)) << "the last pixel";
+    EXPECT_EQ(third[99 + 3 * 50], 0);
+}
+
+TEST(PixelMaps, SpansThatCannotBeFollowedAreRefusedWithTheirLine)
+{
+    struct Case {
+        const char* fixture;
+        const char* problem;
+    };
+    const Case cases[] = {
+        {"spans = [ { universe = 1, count = 10 }, { universe = 2, count = 5 } ]\nlayout = { strip = 16 }",
+         "the spans hold 15 fixtures but the group has 16"},
+        {"spans = [ { universe = 1, address = 500, count = 10 } ]", "needs slot 513 of universe 1"},
+        {"spans = [ { universe = 1, count = 4 }, { universe = 5, count = 4 } ]",
+         "continues in universe 5, which no output sends"},
+        {"spans = [ { universe = 1, count = 4 } ]\nuniverse = 1", "either 'universe' and 'address' or 'spans'"},
+        {"spans = [ { universe = 1 } ]", "span 1: missing 'count'"},
+        {"spans = [ { universe = 1, count = 4, slot = 3 } ]", "span 1: unknown key 'slot'"},
+        {"spans = [ 4 ]", "span 1: must be a table"},
+        {"spans = [ ]", "'spans' must be a list"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fixture);
+        PixelShow loaded(outputs({1, 2}) + "[[fixture]]\nname = \"pixels\"\n" + c.fixture +
+                         "\nchannels = [ { name = \"red\", formula = \"index\" }, { name = \"green\", formula = \"0\" },"
                          " { name = \"blue\", formula = \"0\" } ]\n");
         EXPECT_NE(loaded.problems.text().find(c.problem), std::string::npos) << loaded.problems.text();
         EXPECT_NE(loaded.problems.text().find("pixels.toml:"), std::string::npos) << loaded.problems.text();

@@ -832,17 +832,63 @@ std::optional<PixelLayout> readPixelMap(const toml::table& table, FieldReader& f
     return map;
 }
 
+// `spans = [ { universe = U, address = A, count = N }, ... ]`: where a group's fixtures go, in
+// order (address 1 when left out). Problems are reported and give no spans.
+std::vector<FixtureSpan> readSpans(const toml::table& table, const std::string& context, FieldReader& fields,
+                                   ShowProblems& problems)
+{
+    const toml::array* list = table.get("spans") ? table.get("spans")->as_array() : nullptr;
+    if (!list || list->empty()) {
+        fields.report(fields.lineOf("spans"), "'spans' must be a list such as "
+                                              "[ { universe = 1, address = 1, count = 170 }, { universe = 2, count = 30 } ]");
+        return {};
+    }
+    std::vector<FixtureSpan> spans;
+    bool usable = true;
+    for (const toml::node& element : *list) {
+        const std::string spanName = context + " span " + std::to_string(spans.size() + 1);
+        const toml::table* entry = element.as_table();
+        if (!entry) {
+            problems.add(lineOf(element), spanName + ": must be a table such as { universe = 2, address = 1, count = 30 }");
+            usable = false;
+            spans.emplace_back();
+            continue;
+        }
+        FieldReader spanFields(*entry, spanName, problems, {"universe", "address", "count"});
+        const auto universe = spanFields.integer("universe", 0, std::numeric_limits<std::uint32_t>::max(), true);
+        const auto address = spanFields.integer("address", 1, LAST_SLOT, false);
+        const auto count = spanFields.integer("count", 1, LAST_SLOT, true);
+        usable = usable && universe && count && (address || !spanFields.has("address"));
+        spans.push_back({static_cast<std::uint32_t>(universe.value_or(0)), static_cast<unsigned>(address.value_or(1)),
+                         static_cast<unsigned>(count.value_or(0))});
+    }
+    return usable ? spans : std::vector<FixtureSpan>{};
+}
+
 std::optional<ShowFixture> readFixture(const toml::table& table, std::size_t number, ShowProblems& problems)
 {
     const std::string context = partName(table, "fixture", number);
     FieldReader fields(table, context, problems,
                        {"name", "universe", "address", "count", "footprint", "channels", "profile", "mode", "formulas",
-                        "layout", "positions"});
+                        "layout", "positions", "spans"});
     ShowFixture fixture;
     fixture.line = fields.line();
+    const bool hasSpans = fields.has("spans");
+    if (hasSpans && (fields.has("universe") || fields.has("address")))
+        fields.report(fields.lineOf("spans"), "give either 'universe' and 'address' or 'spans', not both");
     const auto name = fields.text("name", true);
-    const auto universe = fields.integer("universe", 0, std::numeric_limits<std::uint32_t>::max(), true);
-    const auto address = fields.integer("address", 1, LAST_SLOT, true);
+    std::optional<std::int64_t> universe;
+    std::optional<std::int64_t> address;
+    if (hasSpans) {
+        fixture.spans = readSpans(table, context, fields, problems);
+        if (!fixture.spans.empty()) {
+            universe = fixture.spans.front().universe;
+            address = fixture.spans.front().address;
+        }
+    } else {
+        universe = fields.integer("universe", 0, std::numeric_limits<std::uint32_t>::max(), true);
+        address = fields.integer("address", 1, LAST_SLOT, true);
+    }
     const auto count = fields.integer("count", 1, LAST_SLOT, false);
     const auto footprint = fields.integer("footprint", 1, LAST_SLOT, false);
     if (fields.has("profile")) {
@@ -862,8 +908,16 @@ std::optional<ShowFixture> readFixture(const toml::table& table, std::size_t num
     fixture.universe = static_cast<std::uint32_t>(*universe);
     fixture.address = static_cast<unsigned>(*address);
     fixture.pixelMap = readPixelMap(table, fields, count, problems);
+    unsigned spanned = 0;
+    for (const FixtureSpan& span : fixture.spans)
+        spanned += span.count;
     fixture.count = fixture.pixelMap ? static_cast<unsigned>(fixture.pixelMap->positions.size())
-                                     : static_cast<unsigned>(count.value_or(1));
+                                     : static_cast<unsigned>(count.value_or(hasSpans ? spanned : 1));
+    if (hasSpans && spanned != fixture.count) {
+        fields.report(fields.lineOf("spans"), "the spans hold " + std::to_string(spanned) + " fixtures but the group has " +
+                                                  std::to_string(fixture.count));
+        return std::nullopt;
+    }
     unsigned needed = 0;
     for (const ShowChannel& channel : fixture.channels)
         needed = std::max(needed, channel.offset + channel.width / 8);
@@ -924,7 +978,8 @@ const char* protocolName(Protocol protocol)
 bool ShowFixture::sameLayout(const ShowFixture& other) const
 {
     if (name != other.name || universe != other.universe || address != other.address || count != other.count ||
-        footprint != other.footprint || channels.size() != other.channels.size() || pixelMap != other.pixelMap)
+        footprint != other.footprint || channels.size() != other.channels.size() || pixelMap != other.pixelMap ||
+        spans != other.spans)
         return false;
     for (std::size_t i = 0; i < channels.size(); ++i) {
         if (!channels[i].sameLayout(other.channels[i]))

@@ -15,8 +15,9 @@ namespace {
 // Listing every slot of two overlapping groups of 100 fixtures helps nobody.
 constexpr std::size_t MAX_CONFLICTS_LISTED = 20;
 
-// Where fixture `index` of a group begins: one after another from the group's address, and for
-// a pixel map, pixels that do not fit continue from slot 1 of the next universes, never split.
+// Where fixture `index` of a group begins: in the spans the file gives, else one after another
+// from the group's address, and for a pixel map, pixels that do not fit continue from slot 1 of
+// the next universes, never split.
 struct Placement {
     std::uint32_t universe;
     unsigned slot; // from 0
@@ -24,6 +25,11 @@ struct Placement {
 
 Placement placeOf(const ShowFixture& fixture, unsigned index)
 {
+    for (const FixtureSpan& span : fixture.spans) {
+        if (index < span.count)
+            return {span.universe, span.address - 1 + index * fixture.footprint};
+        index -= span.count;
+    }
     const unsigned start = fixture.address - 1;
     if (!fixture.pixelMap || fixture.footprint == 0 || fixture.footprint > DMX_SLOT_COUNT)
         return {fixture.universe, start + index * fixture.footprint};

@@ -151,10 +151,19 @@ struct ShowChannel {
 };
 
 // A [[fixture]]: `count` identical fixtures side by side from `address`, `footprint` slots each.
+// Where a run of a group's fixtures goes: `count` fixtures one after another from slot
+// `address` of `universe`.
+struct FixtureSpan {
+    std::uint32_t universe = 0;
+    unsigned address = 1;
+    unsigned count = 0;
+    bool operator==(const FixtureSpan&) const = default;
+};
+
 struct ZR_API ShowFixture {
     std::string name;
-    std::uint32_t universe = 0;
-    unsigned address = 1; // first slot, 1-512
+    std::uint32_t universe = 0; // of the first fixture
+    unsigned address = 1;       // first slot of the first fixture, 1-512
     unsigned count = 1;
     unsigned footprint = 0;
     std::vector<ShowChannel> channels;
@@ -164,6 +173,9 @@ struct ZR_API ShowFixture {
     // Where each fixture of the group sits (its formulas read x, y and z), and that the group
     // continues into the next universes when it does not fit one; none: a group of `index` only.
     std::optional<PixelLayout> pixelMap;
+    // The places the file gives for the group's fixtures, in order, adding up to `count`; empty:
+    // from `address` on (and, for a pixel map, on into the next universes).
+    std::vector<FixtureSpan> spans;
 
     bool sameLayout(const ShowFixture& other) const;
 };
