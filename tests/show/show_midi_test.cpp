@@ -2,6 +2,7 @@
 // tempo, a note and a controller set show variables from the next frame on.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -99,7 +100,13 @@ TEST_F(MidiIntoAShow, ClockSetsTheTempoAndItsBeats)
     std::this_thread::sleep_for(100ms);
     const auto all = rows();
     ASSERT_GT(all.size(), rowsAtStart + 150);
-    EXPECT_NEAR(bpmOf(all.back()), 100.0, 0.5);
+    // The median of the last second's frames: a pulse that reaches a loaded machine late moves
+    // the tempo of a few frames, not the tempo the clock sets.
+    std::vector<double> lastSecond;
+    for (std::size_t r = all.size() - 40; r < all.size(); ++r)
+        lastSecond.push_back(bpmOf(all[r]));
+    std::nth_element(lastSecond.begin(), lastSecond.begin() + 20, lastSecond.end());
+    EXPECT_NEAR(lastSecond[20], 100.0, 0.5);
     // A beat every 24 pulses: 0.6 s, 24 frames at 40 a second.
     std::vector<std::size_t> beats;
     for (std::size_t r = rowsAtStart + 60; r < all.size(); ++r) {

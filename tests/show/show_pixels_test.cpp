@@ -102,7 +102,12 @@ namespace {
 
 // A show read from text, compiled, and its first frame evaluated into its universes.
 struct PixelShow : showtest::LoadedShow {
-    explicit PixelShow(const std::string& text) : showtest::LoadedShow(text, "pixels.toml") { evaluate(); }
+    // A refused show never runs, as in zrsignal.
+    explicit PixelShow(const std::string& text) : showtest::LoadedShow(text, "pixels.toml")
+    {
+        if (problems.empty())
+            evaluate();
+    }
 };
 
 std::string outputs(std::initializer_list<int> universes)
