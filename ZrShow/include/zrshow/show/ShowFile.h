@@ -150,7 +150,6 @@ struct ShowChannel {
     }
 };
 
-// A [[fixture]]: `count` identical fixtures side by side from `address`, `footprint` slots each.
 // Where a run of a group's fixtures goes: `count` fixtures one after another from slot
 // `address` of `universe`.
 struct FixtureSpan {
@@ -160,6 +159,8 @@ struct FixtureSpan {
     bool operator==(const FixtureSpan&) const = default;
 };
 
+// A [[fixture]]: `count` identical fixtures side by side from `address` (or in `spans`),
+// `footprint` slots each.
 struct ZR_API ShowFixture {
     std::string name;
     std::uint32_t universe = 0; // of the first fixture
