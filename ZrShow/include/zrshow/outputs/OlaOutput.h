@@ -1,11 +1,12 @@
-// An output through olad: the universe goes to a running olad with libola's streaming client,
-// and olad drives whatever it is configured for (USB interfaces, Art-Net, sACN, ...).
+// An output through olad: the universe goes to a running olad with libola's client, and olad
+// drives whatever it is configured for (USB interfaces, Art-Net, sACN, ...).
 #pragma once
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include <string>
 
@@ -14,9 +15,6 @@
 
 namespace ola {
 class DmxBuffer;
-namespace client {
-class StreamingClient;
-}
 } // namespace ola
 
 namespace zrshow {
@@ -36,16 +34,27 @@ public:
     // Sends the universe; after a lost connection, tries to reconnect at most once a second
     // and reports every frame it cannot send.
     bool send(const DmxFrame& frame) override;
+    // Sends the last frame once more, as a request olad answers, and waits for the answer (at
+    // most END_WAIT): olad reads a connection's messages in order, so every frame before it has
+    // then been taken. Without this, the frames olad has not read yet when the show closes the
+    // connection are lost: olad drops what is unread when a client hangs up.
+    std::optional<bool> end() override;
     std::string lastFailure() const override { return "olad does not answer"; }
     bool mayWaitOnPeer() const override { return true; }
 
+    static constexpr std::chrono::seconds END_WAIT{2};
+
 private:
-    std::unique_ptr<ola::client::StreamingClient> client_;
+    struct Connection;
+
+    std::string host_;
+    std::uint16_t port_;
+    std::unique_ptr<Connection> connection_; // null while olad is not reached
     std::unique_ptr<ola::DmxBuffer> buffer_;
     std::uint32_t universe_;
     std::uint8_t priority_;
     std::size_t universeIndex_;
-    bool connected_ = true;
+    bool sentAny_ = false;
     std::chrono::steady_clock::time_point lastAttempt_{};
 };
 
