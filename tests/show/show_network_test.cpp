@@ -262,6 +262,33 @@ TEST_F(ShowOverNetwork, OlaClientFramesReachOlad)
     expectRecordedAsPrinted(olad, true);
 }
 
+// olad going away while the show runs: the frames it cannot take are counted with the reason, and
+// once an olad is back the show reconnects, and its frames, to the last, reach that olad.
+TEST_F(ShowOverNetwork, OlaOutputReconnectsWhenOladComesBack)
+{
+    constexpr std::uint64_t FRAMES = 400; // 8 s
+    writeFile(show_, countingShow("ola", ""));
+    auto olad = std::make_unique<Olad>(directory_, std::vector<std::string>{"e131"});
+    Child show({ZRSIGNAL_PROGRAM, "run", show_, "--frames", std::to_string(FRAMES)}, directory_ + "/sent.out",
+               directory_ + "/sent.err");
+    std::this_thread::sleep_for(1s);
+    olad.reset();
+    std::this_thread::sleep_for(1s);
+    olad = std::make_unique<Olad>(directory_, std::vector<std::string>{"e131"});
+    const std::string again = directory_ + "/again";
+    std::filesystem::create_directories(again);
+    Recorder recorder(again, 1);
+    ASSERT_EQ(show.wait(30s), 0) << show.err();
+    EXPECT_NE(show.err().find("cannot send: olad does not answer"), std::string::npos) << show.err();
+    const auto expected = expectedFrames(FRAMES);
+    ASSERT_EQ(expected.size(), FRAMES);
+    waitFor([&] { const auto frames = recorder.frames(); return !frames.empty() && frames.back() == expected.back(); }, 10s);
+    recorder.stop();
+    const auto recorded = recorder.frames();
+    ASSERT_FALSE(recorded.empty()) << "the second olad received nothing";
+    EXPECT_EQ(recorded.back(), expected.back()) << "the last frame";
+}
+
 TEST_F(ShowOverNetwork, OlaOutputWithoutOladIsRefusedBeforeAnything)
 {
     writeFile(show_, countingShow("ola", ""));

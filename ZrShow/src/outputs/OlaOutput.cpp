@@ -23,6 +23,9 @@ struct OlaOutput::Connection {
     ola::io::SelectServer selectServer;
     std::unique_ptr<ola::network::TCPSocket> socket;
     std::unique_ptr<ola::client::OlaClient> client;
+    // Run once olad hangs up, which deletes it; libola deletes only its own wrapper of it, so
+    // when olad never hangs up it is deleted here.
+    ola::SingleUseCallback0<void>* closeHandler = nullptr;
     bool closed = false;
     std::optional<bool> answer; // olad's answer to the confirmed frame: taken or refused
 
@@ -37,7 +40,8 @@ struct OlaOutput::Connection {
         connection->client = std::make_unique<ola::client::OlaClient>(connection->socket.get());
         if (!connection->client->Setup() || !connection->selectServer.AddReadDescriptor(connection->socket.get()))
             return nullptr;
-        connection->client->SetCloseHandler(ola::NewSingleCallback(connection.get(), &Connection::hungUp));
+        connection->closeHandler = ola::NewSingleCallback(connection.get(), &Connection::hungUp);
+        connection->client->SetCloseHandler(connection->closeHandler);
         return connection;
     }
 
@@ -49,6 +53,9 @@ struct OlaOutput::Connection {
             selectServer.RemoveReadDescriptor(socket.get());
             socket->Close();
         }
+        client.reset(); // and with it the channel that held the close handler
+        if (!closed)
+            delete closeHandler;
     }
 
     void hungUp() { closed = true; }
