@@ -67,7 +67,7 @@ struct OlaOutput::Connection {
 
 OlaOutput::OlaOutput(const std::string& host, std::uint16_t port, std::uint32_t universe, std::uint8_t priority,
                      std::size_t universeIndex)
-    : host_(host), port_(port), buffer_(std::make_unique<ola::DmxBuffer>()), universe_(universe), priority_(priority),
+    : port_(port), buffer_(std::make_unique<ola::DmxBuffer>()), universe_(universe), priority_(priority),
       universeIndex_(universeIndex)
 {
     name_ = "ola output for universe " + std::to_string(universe_) + " (" + host + ":" + std::to_string(port) + ")";

@@ -47,7 +47,6 @@ public:
 private:
     struct Connection;
 
-    std::string host_;
     std::uint16_t port_;
     std::unique_ptr<Connection> connection_; // null while olad is not reached
     std::unique_ptr<ola::DmxBuffer> buffer_;
