@@ -266,7 +266,7 @@ TEST_F(ShowOverNetwork, OlaClientFramesReachOlad)
 // once an olad is back the show reconnects, and its frames, to the last, reach that olad.
 TEST_F(ShowOverNetwork, OlaOutputReconnectsWhenOladComesBack)
 {
-    constexpr std::uint64_t FRAMES = 400; // 8 s
+    constexpr std::uint64_t FRAMES = 500; // 10 s: time for a new olad to start, also on a busy machine
     writeFile(show_, countingShow("ola", ""));
     auto olad = std::make_unique<Olad>(directory_, std::vector<std::string>{"e131"});
     Child show({ZRSIGNAL_PROGRAM, "run", show_, "--frames", std::to_string(FRAMES)}, directory_ + "/sent.out",
