@@ -285,19 +285,6 @@ private:
     std::deque<std::string> last_;
 };
 
-// Polls `condition` closely (edits wait on it between two frames); false after `limit`.
-template <class Condition>
-bool waitClosely(Condition condition, std::chrono::milliseconds limit)
-{
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(20us);
-    }
-    return true;
-}
-
 // An OSC client on the loopback: sends formulas to the show's port and counts the /zr/error
 // replies it gets back.
 class OscClient {
@@ -429,7 +416,8 @@ private:
         oscRefusals += formula.value ? 0 : 1;
         osc.errors(); // drains the replies so far: a full socket would drop the next ones
         osc.sendFormula(knob, channel, formula.text);
-        if (!waitClosely([&] { return oscEdits_.takeAll(forwarding_); }, 5s))
+        // Polled closely: the show waits on it between two frames.
+        if (!waitFor([&] { return oscEdits_.takeAll(forwarding_); }, 5s, 20us))
             return fail("OSC edit " + std::to_string(edit) + " (" + formula.text + ") never reached the edit queue");
         forward();
         formulasTaken += formula.value ? 1 : 0;
@@ -446,7 +434,7 @@ private:
             reload % 3 == 0 ? constantFormula(b, true) : spreadFormula(b)};
         const unsigned unusedBefore = events_.unused;
         writeFile(editedFile_, showText(formulas, version));
-        if (!waitClosely([&] { return fileEdits_.takeAll(forwarding_) || events_.unused > unusedBefore; }, 10s))
+        if (!waitFor([&] { return fileEdits_.takeAll(forwarding_) || events_.unused > unusedBefore; }, 10s, 20us))
             return fail("reload " + std::to_string(reload) + " was never read");
         if (isUsed(version) == forwarding_.empty())
             return fail("reload " + std::to_string(reload) + (isUsed(version) ? " is a show but was not used"

@@ -87,15 +87,16 @@ inline std::string scratchDirectory()
     return path.string();
 }
 
-// Polls `condition` every 20 ms for at most `limit`; true once it holds.
+// Polls `condition` every `interval` for at most `limit`; true once it holds.
 template <class Condition>
-bool waitFor(Condition condition, std::chrono::milliseconds limit)
+bool waitFor(Condition condition, std::chrono::milliseconds limit,
+             std::chrono::microseconds interval = std::chrono::milliseconds(20))
 {
     const auto end = std::chrono::steady_clock::now() + limit;
     while (!condition()) {
         if (std::chrono::steady_clock::now() > end)
             return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::this_thread::sleep_for(interval);
     }
     return true;
 }
