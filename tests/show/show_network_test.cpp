@@ -144,6 +144,15 @@ public:
 
     void stop() { child_->stop(SIGINT); }
 
+    // Every frame recorded, once `last` is among them or 10 s have passed: the last packets may
+    // still be on their way through olad, more so on a busy machine. The recording then stops.
+    std::vector<std::vector<int>> framesUpTo(const std::vector<int>& last)
+    {
+        waitFor([&] { const auto frames = this->frames(); return !frames.empty() && frames.back() == last; }, 10s);
+        stop();
+        return frames();
+    }
+
 private:
     std::string file_;
     std::unique_ptr<Child> child_;
@@ -203,11 +212,7 @@ protected:
         EXPECT_NE(sentErr.find("; 0 errors"), std::string::npos) << sentErr;
         const auto expected = expectedFrames(FRAMES);
         ASSERT_EQ(expected.size(), FRAMES);
-        // The last packets may still be on their way through olad, more so on a busy machine:
-        // the recording goes on until the last frame is in it.
-        waitFor([&] { const auto frames = recorder.frames(); return !frames.empty() && frames.back() == expected.back(); }, 10s);
-        recorder.stop();
-        const auto recorded = recorder.frames();
+        const auto recorded = recorder.framesUpTo(expected.back());
         ASSERT_FALSE(recorded.empty()) << "olad received nothing";
         std::size_t at = 0;
         std::size_t distinct = 0;
@@ -282,9 +287,7 @@ TEST_F(ShowOverNetwork, OlaOutputReconnectsWhenOladComesBack)
     EXPECT_NE(show.err().find("cannot send: olad does not answer"), std::string::npos) << show.err();
     const auto expected = expectedFrames(FRAMES);
     ASSERT_EQ(expected.size(), FRAMES);
-    waitFor([&] { const auto frames = recorder.frames(); return !frames.empty() && frames.back() == expected.back(); }, 10s);
-    recorder.stop();
-    const auto recorded = recorder.frames();
+    const auto recorded = recorder.framesUpTo(expected.back());
     ASSERT_FALSE(recorded.empty()) << "the second olad received nothing";
     EXPECT_EQ(recorded.back(), expected.back()) << "the last frame";
 }
