@@ -845,13 +845,13 @@ std::vector<FixtureSpan> readSpans(const toml::table& table, const std::string& 
     }
     std::vector<FixtureSpan> spans;
     bool usable = true;
+    std::size_t number = 0;
     for (const toml::node& element : *list) {
-        const std::string spanName = context + " span " + std::to_string(spans.size() + 1);
+        const std::string spanName = context + " span " + std::to_string(++number);
         const toml::table* entry = element.as_table();
         if (!entry) {
             problems.add(lineOf(element), spanName + ": must be a table such as { universe = 2, address = 1, count = 30 }");
             usable = false;
-            spans.emplace_back();
             continue;
         }
         FieldReader spanFields(*entry, spanName, problems, {"universe", "address", "count"});
