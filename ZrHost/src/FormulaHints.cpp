@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <optional>
 #include <tuple>
 
 #include "zrhost/LibraryFailure.h"
@@ -43,6 +44,18 @@ std::size_t editDistanceOf(const std::wstring& a, const std::wstring& b)
         std::swap(previous, current);
     }
     return previous[b.size()];
+}
+
+// The distance when it is at most `allowed`, else nothing. Names whose lengths differ by more
+// cannot be that close, so the table is not filled for them: a long name typed by mistake is
+// compared with every name the parser knows.
+std::optional<std::size_t> distanceWithin(const std::wstring& a, const std::wstring& b, std::size_t allowed)
+{
+    const std::size_t lengthGap = a.size() > b.size() ? a.size() - b.size() : b.size() - a.size();
+    if (lengthGap > allowed)
+        return std::nullopt;
+    const std::size_t distance = editDistanceOf(a, b);
+    return distance <= allowed ? std::optional<std::size_t>(distance) : std::nullopt;
 }
 
 bool endsWithPartOf(const std::wstring& candidate, const std::wstring& name)
@@ -176,6 +189,7 @@ std::vector<std::string> similarNames(std::string_view name, const std::vector<s
 {
     enum Tier { SAME_BUT_CASE, ENDS_WITH_PART, CLOSE, BEGINS_LAST_PART, NOT_ALIKE };
     const std::wstring typed = folded(name);
+    const std::size_t allowed = allowedDistance(typed.size());
     // (tier, rank within the tier, low-level name, name): the rank orders close names by
     // distance; names of a family such as "map." go before the low-level "__" ones.
     std::vector<std::tuple<int, std::size_t, bool, std::string>> ranked;
@@ -187,21 +201,18 @@ std::vector<std::string> similarNames(std::string_view name, const std::vector<s
         const std::wstring other = folded(candidate);
         const std::wstring part = lastPart(other);
         // A typo of the whole name ranks before the same typo of its last part ("sni": "__sin").
-        const std::size_t wholeDistance = editDistanceOf(typed, other);
-        const std::size_t partDistance = editDistanceOf(typed, part);
-        const std::size_t allowed = allowedDistance(typed.size());
         Tier tier = NOT_ALIKE;
         std::size_t rank = 0;
         if (other == typed) {
             tier = SAME_BUT_CASE;
         } else if (endsWithPartOf(other, typed)) {
             tier = ENDS_WITH_PART;
-        } else if (wholeDistance <= allowed) {
+        } else if (const auto wholeDistance = distanceWithin(typed, other, allowed)) {
             tier = CLOSE;
-            rank = 2 * wholeDistance;
-        } else if (partDistance <= allowed) {
+            rank = 2 * *wholeDistance;
+        } else if (const auto partDistance = distanceWithin(typed, part, allowed)) {
             tier = CLOSE;
-            rank = 2 * partDistance + 1;
+            rank = 2 * *partDistance + 1;
         } else if (typed.size() >= 3 && part.starts_with(typed)) {
             tier = BEGINS_LAST_PART;
         }
