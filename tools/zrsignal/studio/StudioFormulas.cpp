@@ -148,10 +148,13 @@ Json evaluateFormulas(const FormulaRequest& request)
         std::vector<ZrParser*> compiled;
         for (std::size_t i = 0; i < request.formulas.size(); ++i) {
             try {
-                session.compile(i, request.formulas[i], &studioHints());
+                session.compile(i, request.formulas[i]);
                 compiled.push_back(&session.parser(i));
-            } catch (const zrhost::LibraryFailure& failure) {
+            } catch (zrhost::LibraryFailure& failure) {
+                // The names serve both the hints and the suggestions: gathering them describes
+                // every item of the parser.
                 const auto names = zrhost::FormulaNames::of(session.parser(i));
+                zrhost::addFormulaHints(failure, names, studioHints());
                 errors[i] = failureJson(failure, zrhost::suggestionsFor(zrhost::hintSubjectOf(failure), names));
             }
         }
